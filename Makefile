@@ -1,0 +1,42 @@
+# Front end over CMake. `make run` and `make test` each install what is missing first.
+BUILD        ?= build
+BUILD_SAN    ?= build-sanitize
+BUILD_BENCH  ?= build-bench
+JOBS         ?= $(shell nproc)
+CMAKE_FLAGS  ?=
+
+.PHONY: all deps build run test test-sanitize bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/lexorm ]; then cd $(BUILD) && ./lexorm; \
+	else echo "make run: the lexorm program is not built yet (the game host has not landed)"; exit 1; fi
+
+test: build
+	scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+test-sanitize: deps
+	cmake -S . -B $(BUILD_SAN) -G Ninja -DLEXORM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+	scripts/with-display.sh ctest --test-dir $(BUILD_SAN) -L unit --output-on-failure -j $(JOBS) --timeout 600
+
+bench: deps
+	cmake -S . -B $(BUILD_BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD_BENCH) -j $(JOBS)
+	@for b in $(BUILD_BENCH)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH)

@@ -1,0 +1,66 @@
+// tests/runtime/error_child.cpp — starts the runtime, then fails in the way argv[1] asks.
+//   error TEXT   zuError(TEXT)          print TEXT   zuPrint of TEXT's UTF-8 bytes
+//   segv / fpe   a real fatal signal    object       zuError, then asks "@" about several addresses
+//   locale       prints the LC_CTYPE locale that start-up chose
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "runtime/errors.h"
+#include "runtime/startup.h"
+
+class Described : public Object {
+public:
+  String debug() override { return String("+Described\n"); }
+};
+
+static Object *g_object;
+
+void zuInit() {
+  g_object = nullptr;
+  gc_root(g_object);
+}
+
+int zuMain() {
+  const char *mode = argc > 1 ? argv[1] : "";
+  const char *text = argc > 2 ? argv[2] : "";
+  if (!std::strcmp(mode, "error")) zuError(String(text));
+  if (!std::strcmp(mode, "print")) {
+    zuPrint(String::FromUtf8(text, static_cast<int>(std::strlen(text))));
+    return 0;
+  }
+  if (!std::strcmp(mode, "segv")) {
+    volatile int *p = nullptr;
+    *p = 1;
+  }
+  if (!std::strcmp(mode, "fpe")) std::raise(SIGFPE);
+  if (!std::strcmp(mode, "object")) {
+    // Answers its own debug stop: a live object, a freed one, garbage, null, then quit.
+    gc_assign(g_object, new Described);
+    Described *freed = new Described;
+    gc_ext_malloced(gc_sweep_threshold + 1);
+    gc_collect(nullptr);
+    gc_flush_free_list();
+    std::string answers = "@" + std::string(String::CString<char>(dbg_ptr_value(g_object))) + "\n";
+    answers += "@" + std::string(String::CString<char>(dbg_ptr_value(freed))) + "\n";
+    answers += "@0x12345678\n@(nil)\n@\n@zz\nq\n";
+    int fds[2];
+    if (pipe(fds) != 0 || write(fds[1], answers.data(), answers.size()) != (ssize_t)answers.size()) return 1;
+    close(fds[1]);
+    dup2(fds[0], 0);
+    zuError(String("abc"));
+  }
+  if (!std::strcmp(mode, "locale")) {
+    std::printf("%s\n", std::setlocale(LC_CTYPE, nullptr));
+    return 0;
+  }
+  return 0;
+}
+
+int main(int argc_, char **argv_) {
+  zu_std_main(argc_, argv_);
+  return 0;
+}

@@ -1,0 +1,16 @@
+// tests/support/subprocess.h — runs a program as a child process and collects what it did.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+  int exit_code = -1;   // 0..255, or -1 when the child was killed by a signal
+  int signal = 0;       // the signal that ended it, if any
+  std::string out, err; // everything written to standard output and standard error
+};
+
+// Runs argv[0] with the arguments. With `close_stdin` the child's standard input is
+// closed; otherwise it reads `input`. Gives up (killing the child) after `timeout_s`.
+ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &input = "",
+                         bool close_stdin = false, int timeout_s = 30);
