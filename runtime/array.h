@@ -24,7 +24,7 @@ public:
     ~Rep() override;
     void mark() override;
 
-    T *data() { return reinterpret_cast<T *>(reinterpret_cast<char *>(this) + data_offset()); }
+    T* data() { return reinterpret_cast<T*>(reinterpret_cast<char*>(this) + data_offset()); }
     static constexpr std::size_t data_offset() {
       return (sizeof(Rep) + alignof(T) - 1) / alignof(T) * alignof(T);
     }
@@ -33,23 +33,23 @@ public:
 
   Array() : rep(&nullRep) {}
   explicit Array(int length);
-  Array(const T *p, int length);
+  Array(const T* p, int length);
 
   int Length() const { return rep->length; }
-  T &operator[](int i) { return rep->data()[i]; }
-  const T &operator[](int i) const { return rep->data()[i]; }
-  T *begin() { return rep->data(); }
-  T *end() { return rep->data() + rep->length; }
-  const T *begin() const { return rep->data(); }
-  const T *end() const { return rep->data() + rep->length; }
+  T& operator[](int i) { return rep->data()[i]; }
+  const T& operator[](int i) const { return rep->data()[i]; }
+  T* begin() { return rep->data(); }
+  T* end() { return rep->data() + rep->length; }
+  const T* begin() const { return rep->data(); }
+  const T* end() const { return rep->data() + rep->length; }
 
-  bool operator==(const Array &a) const { return rep == a.rep; }
-  bool operator!=(const Array &a) const { return rep != a.rep; }
+  bool operator==(const Array& a) const { return rep == a.rep; }
+  bool operator!=(const Array& a) const { return rep != a.rep; }
 
-  Rep *rep;
+  Rep* rep;
 
 private:
-  static Rep *make(int length);
+  static Rep* make(int length);
 };
 
 template <class T> typename Array<T>::Rep Array<T>::nullRep{gc_static};
@@ -58,12 +58,12 @@ template <class T> typename Array<T>::Rep Array<T>::nullRep{gc_static};
 // [SECTION] Marking: arrays of object references mark their elements at once
 // ============================================================================
 
-template <class T> inline void gc_mark_q(const Array<T> &a) { gc_mark_q_object(a.rep); }
-template <class T> inline void gc_mark(const Array<T> &a) { gc_mark_object(a.rep); }
+template <class T> inline void gc_mark_q(const Array<T>& a) { gc_mark_q_object(a.rep); }
+template <class T> inline void gc_mark(const Array<T>& a) { gc_mark_object(a.rep); }
 
 template <class T> void Array<T>::Rep::mark() {
   if constexpr (std::is_pointer<T>::value) {
-    T *d = data();
+    T* d = data();
     for (int i = 0; i < length; ++i)
       if (d[i]) gc_mark(d[i]);
   }
@@ -74,22 +74,22 @@ template <class T> void Array<T>::Rep::mark() {
 // ============================================================================
 
 template <class T> Array<T>::Rep::Rep(int n) : length(n) {
-  T *d = data();
+  T* d = data();
   if constexpr (std::is_same<T, String>::value) {
     for (int i = 0; i < n; ++i) new (d + i) String();
   } else {
-    std::memset(static_cast<void *>(d), 0, sizeof(T) * static_cast<std::size_t>(n));
+    std::memset(static_cast<void*>(d), 0, sizeof(T) * static_cast<std::size_t>(n));
   }
 }
 
 template <class T> Array<T>::Rep::~Rep() {
   if constexpr (std::is_same<T, String>::value) {
-    T *d = data();
+    T* d = data();
     for (int i = 0; i < length; ++i) d[i].~String();
   }
 }
 
-template <class T> typename Array<T>::Rep *Array<T>::make(int length) {
+template <class T> typename Array<T>::Rep* Array<T>::make(int length) {
   if (length <= 0) return &nullRep;
   std::size_t bytes = Rep::data_offset() + sizeof(T) * static_cast<std::size_t>(length);
   if (bytes > 0x7ffffff0u) {
@@ -97,24 +97,24 @@ template <class T> typename Array<T>::Rep *Array<T>::make(int length) {
     std::fflush(stdout);
     std::abort();
   }
-  void *block = gc_object_alloc(static_cast<int>(bytes));
+  void* block = gc_object_alloc(static_cast<int>(bytes));
   return new (block) Rep(length);
 }
 
 template <class T> Array<T>::Array(int length) : rep(make(length)) {}
 
-template <class T> Array<T>::Array(const T *p, int length) : rep(make(length)) {
-  T *d = rep->data();
+template <class T> Array<T>::Array(const T* p, int length) : rep(make(length)) {
+  T* d = rep->data();
   for (int i = 0; i < rep->length; ++i) d[i] = p[i];
 }
 
 // Raw storage helpers for strings kept outside an Array.
-inline void t_create(int n, String *p) {
+inline void t_create(int n, String* p) {
   for (int i = 0; i < n; ++i) new (p + i) String();
 }
-inline void t_create(int n, String *p, const String *src) {
+inline void t_create(int n, String* p, const String* src) {
   for (int i = 0; i < n; ++i) new (p + i) String(src[i]);
 }
-inline void t_destroy(int n, String *p) {
+inline void t_destroy(int n, String* p) {
   for (int i = 0; i < n; ++i) p[i].~String();
 }

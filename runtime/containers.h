@@ -28,13 +28,13 @@ public:
     Store(m_data[m_length], v);
     ++m_length;
   }
-  void Push(const Array<T> &a, int offset, int count) {
+  void Push(const Array<T>& a, int offset, int count) {
     for (int i = 0; i < count; ++i) Push(a[offset + i]);
   }
-  void Push(const Array<T> &a, int offset) { Push(a, offset, a.Length() - offset); }
+  void Push(const Array<T>& a, int offset) { Push(a, offset, a.Length() - offset); }
 
   // A copy of the array's elements.
-  void Assign(const Array<T> &a) {
+  void Assign(const Array<T>& a) {
     gc_assign(m_data, Array<T>(a.begin(), a.Length()));
     m_length = a.Length();
   }
@@ -61,7 +61,7 @@ public:
   }
 
 private:
-  static void Store(T &slot, T v) {
+  static void Store(T& slot, T v) {
     if constexpr (std::is_pointer<T>::value)
       gc_assign(slot, v);
     else
@@ -79,14 +79,14 @@ class c_Stack2 : public Stack<String> {
 public:
   static String m_NIL;
 
-  c_Stack2 *m_new() { return this; }
-  c_Stack2 *m_new2(const Array<String> &a) {
+  c_Stack2* m_new() { return this; }
+  c_Stack2* m_new2(const Array<String>& a) {
     Assign(a);
     return this;
   }
-  void p_Push4(const String &v) { Push(v); }
-  void p_Push5(const Array<String> &a, int offset, int count) { Push(a, offset, count); }
-  void p_Push6(const Array<String> &a, int offset) { Push(a, offset); }
+  void p_Push4(const String& v) { Push(v); }
+  void p_Push5(const Array<String>& a, int offset, int count) { Push(a, offset, count); }
+  void p_Push6(const Array<String>& a, int offset) { Push(a, offset); }
   Array<String> p_ToArray() const { return ToArray(); }
   void p_Clear() { Clear(); }
   void p_Length(int n) { SetLength(n); }
@@ -96,11 +96,11 @@ public:
 
 class c_StringStack : public c_Stack2 {
 public:
-  c_StringStack *m_new(const Array<String> &a) {
+  c_StringStack* m_new(const Array<String>& a) {
     m_new2(a);
     return this;
   }
-  String p_Join(const String &separator) const { return separator.Join(ToArray()); }
+  String p_Join(const String& separator) const { return separator.Join(ToArray()); }
 };
 
 // ============================================================================
@@ -110,13 +110,13 @@ public:
 template <class V> class MapNode : public Object {
 public:
   int m_key = 0;
-  MapNode *m_right = nullptr;
-  MapNode *m_left = nullptr;
+  MapNode* m_right = nullptr;
+  MapNode* m_left = nullptr;
   V m_value{};
   int m_color = 0; // -1 red, 1 black
-  MapNode *m_parent = nullptr;
+  MapNode* m_parent = nullptr;
 
-  MapNode *m_new(int key, V value, int color, MapNode *parent) {
+  MapNode* m_new(int key, V value, int color, MapNode* parent) {
     m_key = key;
     gc_assign(m_value, value);
     m_color = color;
@@ -134,13 +134,13 @@ public:
 template <class V> class Map : public Object {
 public:
   using Node = MapNode<V>;
-  Node *m_root = nullptr;
+  Node* m_root = nullptr;
 
   virtual int p_Compare(int a, int b) = 0;
   void mark() override { gc_mark_q(m_root); }
 
-  Node *p_FindNode(int key) {
-    Node *node = m_root;
+  Node* p_FindNode(int key) {
+    Node* node = m_root;
     while (node) {
       int cmp = p_Compare(key, node->m_key);
       if (cmp > 0)
@@ -156,8 +156,8 @@ public:
 
   // Inserts or replaces; true when a new node was made.
   bool p_Set(int key, V value) {
-    Node *node = m_root;
-    Node *parent = nullptr;
+    Node* node = m_root;
+    Node* parent = nullptr;
     int cmp = 0;
     while (node) {
       parent = node;
@@ -185,8 +185,8 @@ public:
   }
   bool p_Insert(int key, V value) { return p_Set(key, value); }
 
-  void p_RotateLeft(Node *node) {
-    Node *child = node->m_right;
+  void p_RotateLeft(Node* node) {
+    Node* child = node->m_right;
     gc_assign(node->m_right, child->m_left);
     if (child->m_left) gc_assign(child->m_left->m_parent, node);
     gc_assign(child->m_parent, node->m_parent);
@@ -200,8 +200,8 @@ public:
     gc_assign(node->m_parent, child);
   }
 
-  void p_RotateRight(Node *node) {
-    Node *child = node->m_left;
+  void p_RotateRight(Node* node) {
+    Node* child = node->m_left;
     gc_assign(node->m_left, child->m_right);
     if (child->m_right) gc_assign(child->m_right->m_parent, node);
     gc_assign(child->m_parent, node->m_parent);
@@ -215,12 +215,12 @@ public:
     gc_assign(node->m_parent, child);
   }
 
-  void p_InsertFixup(Node *node) {
+  void p_InsertFixup(Node* node) {
     while (node->m_parent && node->m_parent->m_color == -1 && node->m_parent->m_parent) {
-      Node *parent = node->m_parent;
-      Node *grand = parent->m_parent;
+      Node* parent = node->m_parent;
+      Node* grand = parent->m_parent;
       if (parent == grand->m_left) {
-        Node *uncle = grand->m_right;
+        Node* uncle = grand->m_right;
         if (uncle && uncle->m_color == -1) {
           parent->m_color = 1;
           uncle->m_color = 1;
@@ -236,7 +236,7 @@ public:
         node->m_parent->m_parent->m_color = -1;
         p_RotateRight(node->m_parent->m_parent);
       } else {
-        Node *uncle = grand->m_left;
+        Node* uncle = grand->m_left;
         if (uncle && uncle->m_color == -1) {
           parent->m_color = 1;
           uncle->m_color = 1;

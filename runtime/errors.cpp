@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-const char *dbg_info = nullptr;
+const char* dbg_info = nullptr;
 String dbg_exstack;
 int dbg_suspend;
 int dbg_stepmode;
@@ -17,7 +17,7 @@ int dbg_stepmode;
 // [SECTION] Printing
 // ============================================================================
 
-void zuPrint(const String &text) {
+void zuPrint(const String& text) {
   static std::string out; // reused between calls
   out = text.ToUtf8();
   out += '\n';
@@ -25,9 +25,9 @@ void zuPrint(const String &text) {
   std::fflush(stdout);
 }
 
-void zuDebugLog(const String &text) { zuPrint(text); }
+void zuDebugLog(const String& text) { zuPrint(text); }
 
-void dbg_print(const String &text) {
+void dbg_print(const String& text) {
   static std::string out;
   out.assign(text.Length(), '\0');
   for (int i = 0; i < text.Length(); ++i) out[i] = static_cast<char>(text[i]);
@@ -45,13 +45,13 @@ String dbg_stacktrace() {
 // [SECTION] Errors and the debug stop
 // ============================================================================
 
-void zuError(const String &message) {
+void zuError(const String& message) {
   if (message.Length() == 0) std::exit(0);
   String::CString<char> text(message);
   dbg_error(text);
 }
 
-void dbg_error(const char *text) {
+void dbg_error(const char* text) {
   for (;;) {
     zuPrint(String("Quokka Runtime Error : ") + String(text));
     zuPrint(dbg_stacktrace());
@@ -61,17 +61,17 @@ void dbg_error(const char *text) {
 
 void zuDebugStop() { dbg_stop(); }
 
-void dbg_throw(const char *text) {
+void dbg_throw(const char* text) {
   dbg_exstack = dbg_stacktrace();
   throw text;
 }
 
 // '@' names an object by address. Only an object found on the collector's live lists
 // is asked for its description: an address read from input is never dereferenced.
-static void describe_object(const char *arg) {
-  void *p = nullptr;
+static void describe_object(const char* arg) {
+  void* p = nullptr;
   if (std::sscanf(arg, "%p", &p) == 1 && gc_is_live_object(p)) {
-    if (Object *o = dynamic_cast<Object *>(static_cast<gc_object *>(p))) {
+    if (Object* o = dynamic_cast<Object*>(static_cast<gc_object*>(p))) {
       dbg_print(o->debug());
       return;
     }
@@ -123,7 +123,7 @@ void dbg_stop() {
 // ============================================================================
 
 void sighandler(int sig) {
-  const char *text = "Unknown signal";
+  const char* text = "Unknown signal";
   if (sig == SIGSEGV)
     text = "Memory access violation";
   else if (sig == SIGILL)
@@ -154,16 +154,16 @@ void zu_install_signal_handlers() {
 // [SECTION] Value formatters
 // ============================================================================
 
-String dbg_type(bool *) { return String("Bool"); }
-String dbg_type(int *) { return String("Int"); }
-String dbg_type(float *) { return String("Float"); }
-String dbg_type(String *) { return String("String"); }
+String dbg_type(bool*) { return String("Bool"); }
+String dbg_type(int*) { return String("Int"); }
+String dbg_type(float*) { return String("Float"); }
+String dbg_type(String*) { return String("String"); }
 
 String dbg_value(bool v) { return String(v ? "True" : "False"); }
 String dbg_value(int v) { return String(v); }
 String dbg_value(float v) { return String(v); }
 
-String dbg_value(const String &v) {
+String dbg_value(const String& v) {
   String t = v;
   if (t.Length() > 100) t = t.Slice(0, 100) + String("...");
   t = t.Replace(String("\""), String("~q"));
@@ -173,9 +173,9 @@ String dbg_value(const String &v) {
   return String("\"") + t + String("\"");
 }
 
-String dbg_ptr_value(const void *p) {
+String dbg_ptr_value(const void* p) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%p", p);
-  const char *s = (buf[0] == '0' && buf[1] == 'x') ? buf + 2 : buf;
+  const char* s = (buf[0] == '0' && buf[1] == 'x') ? buf + 2 : buf;
   return String(s);
 }

@@ -26,7 +26,7 @@ int gc_marked_bytes;
 int gc_free_bytes;
 std::atomic<int> gc_ext_new_bytes{0};
 
-void *gc_cache[gc_cache_classes];
+void* gc_cache[gc_cache_classes];
 
 namespace {
 
@@ -35,20 +35,20 @@ namespace {
 int pending_size;
 
 struct Root {
-  void *global;
+  void* global;
   gc_root_marker marker;
 };
-std::vector<Root> &roots() {
+std::vector<Root>& roots() {
   static std::vector<Root> list;
   return list;
 }
 
-inline void unlink(gc_object *p) {
+inline void unlink(gc_object* p) {
   p->pred->succ = p->succ;
   p->succ->pred = p->pred;
 }
 
-inline void append(gc_object *list, gc_object *p) {
+inline void append(gc_object* list, gc_object* p) {
   p->succ = list;
   p->pred = list->pred;
   list->pred->succ = p;
@@ -56,24 +56,24 @@ inline void append(gc_object *list, gc_object *p) {
 }
 
 // Returns a block to its size-class cache, or to the heap when it is 64 bytes or more.
-inline void release_block(void *p, int size) {
+inline void release_block(void* p, int size) {
   if (size < gc_cache_classes * 8) {
-    *static_cast<void **>(p) = gc_cache[size / 8];
+    *static_cast<void**>(p) = gc_cache[size / 8];
     gc_cache[size / 8] = p;
   } else {
     std::free(p);
   }
 }
 
-inline bool list_empty(const gc_object *list) { return list->succ == list; }
+inline bool list_empty(const gc_object* list) { return list->succ == list; }
 
-inline void clear_list(gc_object *list) { list->succ = list->pred = list; }
+inline void clear_list(gc_object* list) { list->succ = list->pred = list; }
 
 // Moves every node of `from` to the tail of `to`; `from` ends empty.
-void splice_all(gc_object *from, gc_object *to) {
+void splice_all(gc_object* from, gc_object* to) {
   if (list_empty(from)) return;
-  gc_object *first = from->succ;
-  gc_object *last = from->pred;
+  gc_object* first = from->succ;
+  gc_object* last = from->pred;
   first->pred = to->pred;
   to->pred->succ = first;
   last->succ = to;
@@ -95,18 +95,18 @@ gc_object::gc_object() {
   if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
 }
 
-void *gc_object::operator new(std::size_t size) { return gc_object_alloc(static_cast<int>(size)); }
+void* gc_object::operator new(std::size_t size) { return gc_object_alloc(static_cast<int>(size)); }
 
-void gc_object::operator delete(void *p) {
+void gc_object::operator delete(void* p) {
   // Only reached when a constructor threw after the object was linked: take it back.
-  gc_object *o = static_cast<gc_object *>(p);
+  gc_object* o = static_cast<gc_object*>(p);
   int size = o->flags & ~7;
   unlink(o);
   gc_alloced_bytes -= size;
   release_block(p, size);
 }
 
-int Object::Compare(Object *other) {
+int Object::Compare(Object* other) {
   auto a = reinterpret_cast<std::uintptr_t>(this);
   auto b = reinterpret_cast<std::uintptr_t>(other);
   return a < b ? -1 : (a > b ? 1 : 0);
@@ -118,22 +118,22 @@ String Object::debug() { return String("+Object\n"); }
 // [SECTION] Allocation
 // ============================================================================
 
-void *gc_object_alloc(int size) {
+void* gc_object_alloc(int size) {
   size = (size + 7) & ~7;
   gc_new_bytes += size;
 
   int floor = gc_free_bytes - size;
   if (floor < 0) floor = 0;
   while (gc_free_bytes > floor && !list_empty(&gc_free_list)) {
-    gc_object *dead = gc_free_list.succ;
+    gc_object* dead = gc_free_list.succ;
     unlink(dead);
     gc_object_free(dead);
   }
 
-  void *block = nullptr;
+  void* block = nullptr;
   if (size < gc_cache_classes * 8 && gc_cache[size / 8]) {
     block = gc_cache[size / 8];
-    gc_cache[size / 8] = *static_cast<void **>(block);
+    gc_cache[size / 8] = *static_cast<void**>(block);
   } else {
     block = std::malloc(size);
     if (!block) {
@@ -146,7 +146,7 @@ void *gc_object_alloc(int size) {
   return block;
 }
 
-void gc_object_free(gc_object *object) {
+void gc_object_free(gc_object* object) {
   int size = object->flags & ~7;
   object->~gc_object();
   gc_free_bytes -= size;
@@ -159,12 +159,12 @@ void gc_ext_malloced(int bytes) { gc_ext_new_bytes.fetch_add(bytes, std::memory_
 // [SECTION] Marking
 // ============================================================================
 
-void gc_move_to_queued(gc_object *p) {
+void gc_move_to_queued(gc_object* p) {
   unlink(p);
   append(&gc_queued_list, p);
 }
 
-void gc_move_to_marked(gc_object *p) {
+void gc_move_to_marked(gc_object* p) {
   unlink(p);
   append(&gc_marked_list, p);
   gc_marked_bytes += p->flags & ~7;
@@ -173,7 +173,7 @@ void gc_move_to_marked(gc_object *p) {
 
 void gc_mark_queued(int limit) {
   while (gc_marked_bytes < limit && !list_empty(&gc_queued_list)) {
-    gc_object *p = gc_queued_list.succ;
+    gc_object* p = gc_queued_list.succ;
     unlink(p);
     append(&gc_marked_list, p);
     gc_marked_bytes += p->flags & ~7;
@@ -185,12 +185,12 @@ void gc_mark_queued(int limit) {
 // [SECTION] Roots and collection
 // ============================================================================
 
-void gc_add_root(void *global, gc_root_marker marker) { roots().push_back({global, marker}); }
+void gc_add_root(void* global, gc_root_marker marker) { roots().push_back({global, marker}); }
 
 void gc_clear_roots() { roots().clear(); }
 
 void gc_mark() {
-  for (const Root &r : roots()) r.marker(r.global);
+  for (const Root& r : roots()) r.marker(r.global);
 }
 
 void gc_init1() {
@@ -220,7 +220,7 @@ void finish_cycle() {
 
 } // namespace
 
-void gc_collect(gc_object *extra_root) {
+void gc_collect(gc_object* extra_root) {
   gc_mark_object(extra_root);
   int ext = gc_ext_new_bytes.load(std::memory_order_relaxed);
   // Summed in 64 bits: a large external report must not wrap below the threshold.
@@ -240,7 +240,7 @@ void gc_collect_all() { finish_cycle(); }
 
 void gc_flush_free_list() {
   while (!list_empty(&gc_free_list)) {
-    gc_object *dead = gc_free_list.succ;
+    gc_object* dead = gc_free_list.succ;
     unlink(dead);
     gc_object_free(dead);
   }
@@ -250,11 +250,11 @@ void gc_flush_free_list() {
 // [SECTION] Checks
 // ============================================================================
 
-void gc_validate_list(gc_object *list, const char *message) {
-  gc_object *node = list;
+void gc_validate_list(gc_object* list, const char* message) {
+  gc_object* node = list;
   // Every step checks the back link, so a walk cannot loop without meeting the head.
   do {
-    gc_object *next = node->succ;
+    gc_object* next = node->succ;
     if (!next || next->pred != node) {
       if (message) {
         std::fputs(message, stdout);
@@ -268,10 +268,10 @@ void gc_validate_list(gc_object *list, const char *message) {
   } while (node != list);
 }
 
-bool gc_is_live_object(const void *p) {
+bool gc_is_live_object(const void* p) {
   if (!p) return false;
-  for (gc_object *list : {&gc_unmarked_list, &gc_queued_list, &gc_marked_list}) {
-    for (gc_object *o = list->succ; o != list; o = o->succ)
+  for (gc_object* list : {&gc_unmarked_list, &gc_queued_list, &gc_marked_list}) {
+    for (gc_object* o = list->succ; o != list; o = o->succ)
       if (o == p) return true;
   }
   return false;

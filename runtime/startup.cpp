@@ -8,7 +8,7 @@
 #include "gc.h"
 
 int argc;
-char **argv;
+char** argv;
 
 void zu_set_locale() {
   if (std::setlocale(LC_CTYPE, "en_US.UTF-8")) return;
@@ -16,7 +16,7 @@ void zu_set_locale() {
   std::setlocale(LC_CTYPE, "");
 }
 
-int zu_std_main(int argc_, char **argv_) {
+int zu_std_main(int argc_, char** argv_) {
   argc = argc_;
   argv = argv_;
   zu_install_signal_handlers();

@@ -4,7 +4,7 @@
 #pragma once
 
 extern int argc;
-extern char **argv;
+extern char** argv;
 
 // Sets every module global, registering the collected ones as roots (gc_root) in the
 // order they must be queued. Defined by the program.
@@ -18,4 +18,4 @@ void zu_set_locale();
 // Start-up steps 4 to 10: store the arguments, install the signal handlers, set the
 // locale, empty the collector's lists, zuInit, queue the roots, zuMain. Exceptions
 // propagate to the host, which reports them.
-int zu_std_main(int argc, char **argv);
+int zu_std_main(int argc, char** argv);

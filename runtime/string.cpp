@@ -19,10 +19,10 @@ void String::Rep::release() {
   if (this != &nullRep && --refs == 0) std::free(this);
 }
 
-String::Rep *String::Rep::alloc(int length) {
+String::Rep* String::Rep::alloc(int length) {
   if (length <= 0) return &nullRep;
   std::size_t bytes = offsetof(Rep, data) + sizeof(char16_t) * static_cast<std::size_t>(length);
-  Rep *r = static_cast<Rep *>(std::malloc(bytes));
+  Rep* r = static_cast<Rep*>(std::malloc(bytes));
   if (!r) {
     std::fputs("Out of memory\n", stdout);
     std::fflush(stdout);
@@ -33,14 +33,14 @@ String::Rep *String::Rep::alloc(int length) {
   return r;
 }
 
-String &String::operator=(const String &s) {
+String& String::operator=(const String& s) {
   s.rep->retain();
   rep->release();
   rep = s.rep;
   return *this;
 }
 
-String &String::operator=(String &&s) noexcept {
+String& String::operator=(String&& s) noexcept {
   if (this != &s) {
     rep->release();
     rep = s.rep;
@@ -53,30 +53,30 @@ String &String::operator=(String &&s) noexcept {
 // [SECTION] Constructors and conversions
 // ============================================================================
 
-String::String(const char16_t *p, int n) : rep(Rep::alloc(n)) {
+String::String(const char16_t* p, int n) : rep(Rep::alloc(n)) {
   if (n > 0) std::memcpy(rep->data, p, sizeof(char16_t) * n);
 }
 
-static int length16(const char16_t *p) {
+static int length16(const char16_t* p) {
   int n = 0;
   while (p[n]) ++n;
   return n;
 }
 
-String::String(const char16_t *p) : String(p, length16(p)) {}
+String::String(const char16_t* p) : String(p, length16(p)) {}
 
-String::String(const char *p) : String(p, static_cast<int>(std::strlen(p))) {}
+String::String(const char* p) : String(p, static_cast<int>(std::strlen(p))) {}
 
 // Widens bytes as unsigned values, so 0xE9 reads as U+00E9.
-static String::Rep *widen(const char *p, int n) {
-  String::Rep *r = String::Rep::alloc(n);
+static String::Rep* widen(const char* p, int n) {
+  String::Rep* r = String::Rep::alloc(n);
   for (int i = 0; i < n; ++i) r->data[i] = static_cast<unsigned char>(p[i]);
   return r;
 }
 
-String::String(const char *p, int n) : rep(widen(p, n)) {}
+String::String(const char* p, int n) : rep(widen(p, n)) {}
 
-static String::Rep *print_int(int n) {
+static String::Rep* print_int(int n) {
   char buf[16];
   int len = std::snprintf(buf, sizeof buf, "%i", n);
   return widen(buf, len);
@@ -84,7 +84,7 @@ static String::Rep *print_int(int n) {
 
 String::String(int n) : rep(print_int(n)) {}
 
-static String::Rep *print_float(float n) {
+static String::Rep* print_float(float n) {
   char buf[64];
   std::snprintf(buf, sizeof buf - 2, "%.17lg", static_cast<double>(n));
   if (!std::strchr(buf, '.') && !std::strchr(buf, 'e')) std::strcat(buf, ".0");
@@ -93,7 +93,7 @@ static String::Rep *print_float(float n) {
 
 String::String(float n) : rep(print_float(n)) {}
 
-int zu_atoi(const char *p) {
+int zu_atoi(const char* p) {
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = (*p++ == '-');
@@ -115,7 +115,7 @@ int String::ToInt() const {
   return zu_atoi(buf);
 }
 
-String::CString<char>::CString(const String &s) : buf(new char[s.Length() + 1]) {
+String::CString<char>::CString(const String& s) : buf(new char[s.Length() + 1]) {
   for (int i = 0; i < s.Length(); ++i) buf[i] = static_cast<char>(s[i]);
   buf[s.Length()] = 0;
 }
@@ -140,7 +140,7 @@ std::string String::ToUtf8() const {
 }
 
 // Decodes 1..3-byte UTF-8 sequences into out; false at the first invalid one.
-static bool decode_utf8(const unsigned char *p, std::size_t n, std::vector<char16_t> &out) {
+static bool decode_utf8(const unsigned char* p, std::size_t n, std::vector<char16_t>& out) {
   std::size_t i = 0;
   out.reserve(n);
   while (i < n) {
@@ -163,10 +163,10 @@ static bool decode_utf8(const unsigned char *p, std::size_t n, std::vector<char1
   return true;
 }
 
-String String::FromUtf8(const char *p, int n) {
+String String::FromUtf8(const char* p, int n) {
   if (n <= 0) return String();
   std::vector<char16_t> chars;
-  if (!decode_utf8(reinterpret_cast<const unsigned char *>(p), n, chars)) return String(p, n);
+  if (!decode_utf8(reinterpret_cast<const unsigned char*>(p), n, chars)) return String(p, n);
   return String(chars.data(), static_cast<int>(chars.size()));
 }
 
@@ -174,15 +174,15 @@ String String::FromUtf8(const char *p, int n) {
 // [SECTION] Comparison and search
 // ============================================================================
 
-bool String::operator==(const String &s) const {
+bool String::operator==(const String& s) const {
   if (rep == s.rep) return true;
   return Length() == s.Length() && std::memcmp(rep->data, s.rep->data, sizeof(char16_t) * Length()) == 0;
 }
 
-String String::operator+(const String &s) const {
+String String::operator+(const String& s) const {
   if (Length() == 0) return s;
   if (s.Length() == 0) return *this;
-  Rep *r = Rep::alloc(Length() + s.Length());
+  Rep* r = Rep::alloc(Length() + s.Length());
   std::memcpy(r->data, rep->data, sizeof(char16_t) * Length());
   std::memcpy(r->data + Length(), s.rep->data, sizeof(char16_t) * s.Length());
   return String(r);
@@ -206,7 +206,7 @@ String String::Slice(int from, int term) const {
   return String(rep->data + from, term - from);
 }
 
-int String::Find(const String &s, int start) const {
+int String::Find(const String& s, int start) const {
   if (start < 0) start = 0;
   int last = Length() - s.Length();
   for (int i = start; i <= last; ++i) {
@@ -215,23 +215,23 @@ int String::Find(const String &s, int start) const {
   return -1;
 }
 
-bool String::StartsWith(const String &s) const {
+bool String::StartsWith(const String& s) const {
   return s.Length() <= Length() && std::memcmp(rep->data, s.rep->data, sizeof(char16_t) * s.Length()) == 0;
 }
 
-bool String::EndsWith(const String &s) const {
+bool String::EndsWith(const String& s) const {
   return s.Length() <= Length() &&
          std::memcmp(rep->data + Length() - s.Length(), s.rep->data, sizeof(char16_t) * s.Length()) == 0;
 }
 
 String String::ToUpper() const {
-  Rep *r = Rep::alloc(Length());
+  Rep* r = Rep::alloc(Length());
   for (int i = 0; i < Length(); ++i) r->data[i] = static_cast<char16_t>(std::towupper(rep->data[i]));
   return String(r);
 }
 
 String String::ToLower() const {
-  Rep *r = Rep::alloc(Length());
+  Rep* r = Rep::alloc(Length());
   for (int i = 0; i < Length(); ++i) r->data[i] = static_cast<char16_t>(std::towlower(rep->data[i]));
   return String(r);
 }
@@ -240,19 +240,19 @@ String String::ToLower() const {
 // [SECTION] Replace, Split, Join
 // ============================================================================
 
-int String::CountOccurrences(const String &s) const {
+int String::CountOccurrences(const String& s) const {
   int count = 0;
   for (int i = Find(s, 0); i != -1; i = Find(s, i + s.Length())) ++count;
   return count;
 }
 
-String String::Replace(const String &find, const String &with) const {
+String String::Replace(const String& find, const String& with) const {
   // An empty search text would match everywhere without advancing: leave the text as it is.
   if (find.Length() == 0) return *this;
   int count = CountOccurrences(find);
   if (count == 0) return *this;
-  Rep *r = Rep::alloc(Length() + count * (with.Length() - find.Length()));
-  char16_t *out = r->data;
+  Rep* r = Rep::alloc(Length() + count * (with.Length() - find.Length()));
+  char16_t* out = r->data;
   int at = 0;
   for (int i = Find(find, 0); i != -1; i = Find(find, at)) {
     std::memcpy(out, rep->data + at, sizeof(char16_t) * (i - at));
@@ -265,7 +265,7 @@ String String::Replace(const String &find, const String &with) const {
   return String(r);
 }
 
-Array<String> String::Split(const String &sep) const {
+Array<String> String::Split(const String& sep) const {
   if (sep.Length() == 0) {
     Array<String> parts(Length());
     for (int i = 0; i < Length(); ++i) parts[i] = String(rep->data + i, 1);
@@ -286,14 +286,14 @@ Array<String> String::Split(const String &sep) const {
   return parts;
 }
 
-String String::Join(const Array<String> &pieces) const {
+String String::Join(const Array<String>& pieces) const {
   int n = pieces.Length();
   if (n == 0) return String();
   if (n == 1) return pieces[0];
   int total = Length() * (n - 1);
   for (int i = 0; i < n; ++i) total += pieces[i].Length();
-  Rep *r = Rep::alloc(total);
-  char16_t *out = r->data;
+  Rep* r = Rep::alloc(total);
+  char16_t* out = r->data;
   for (int i = 0; i < n; ++i) {
     if (i > 0) {
       std::memcpy(out, rep->data, sizeof(char16_t) * Length());
@@ -309,7 +309,7 @@ String String::Join(const Array<String> &pieces) const {
 // [SECTION] Load
 // ============================================================================
 
-String String::Load(std::FILE *f) {
+String String::Load(std::FILE* f) {
   std::vector<unsigned char> bytes;
   unsigned char block[4096];
   for (;;) {
@@ -321,7 +321,7 @@ String String::Load(std::FILE *f) {
   if (n == 0) return String();
   str_load_err = String();
 
-  const unsigned char *p = bytes.data();
+  const unsigned char* p = bytes.data();
   std::vector<char16_t> chars;
   if (n >= 2 && ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
     bool big = p[0] == 0xFE;

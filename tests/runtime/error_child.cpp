@@ -1,6 +1,6 @@
 // tests/runtime/error_child.cpp — starts the runtime, then fails in the way argv[1] asks.
 //   error TEXT   zuError(TEXT)          print TEXT   zuPrint of TEXT's UTF-8 bytes
-//   segv / fpe   a real fatal signal    object       zuError, then asks "@" about several addresses
+//   segv / fpe   a fatal signal         object       zuError, then asks "@" about several addresses
 //   locale       prints the LC_CTYPE locale that start-up chose
 #include <clocale>
 #include <csignal>
@@ -17,7 +17,7 @@ public:
   String debug() override { return String("+Described\n"); }
 };
 
-static Object *g_object;
+static Object* g_object;
 
 void zuInit() {
   g_object = nullptr;
@@ -25,22 +25,19 @@ void zuInit() {
 }
 
 int zuMain() {
-  const char *mode = argc > 1 ? argv[1] : "";
-  const char *text = argc > 2 ? argv[2] : "";
+  const char* mode = argc > 1 ? argv[1] : "";
+  const char* text = argc > 2 ? argv[2] : "";
   if (!std::strcmp(mode, "error")) zuError(String(text));
   if (!std::strcmp(mode, "print")) {
     zuPrint(String::FromUtf8(text, static_cast<int>(std::strlen(text))));
     return 0;
   }
-  if (!std::strcmp(mode, "segv")) {
-    volatile int *p = nullptr;
-    *p = 1;
-  }
+  if (!std::strcmp(mode, "segv")) std::raise(SIGSEGV);
   if (!std::strcmp(mode, "fpe")) std::raise(SIGFPE);
   if (!std::strcmp(mode, "object")) {
     // Answers its own debug stop: a live object, a freed one, garbage, null, then quit.
     gc_assign(g_object, new Described);
-    Described *freed = new Described;
+    Described* freed = new Described;
     gc_ext_malloced(gc_sweep_threshold + 1);
     gc_collect(nullptr);
     gc_flush_free_list();
@@ -60,7 +57,7 @@ int zuMain() {
   return 0;
 }
 
-int main(int argc_, char **argv_) {
+int main(int argc_, char** argv_) {
   zu_std_main(argc_, argv_);
   return 0;
 }

@@ -1,1 +1,238 @@
+// tests/runtime/gc_test.cpp — the collector: write barrier, thresholds, lazy destruction, size classes.
 #include <gtest/gtest.h>
+
+#include "runtime/array.h"
+#include "runtime/gc.h"
+
+namespace {
+
+int g_destroyed;
+
+class Node : public Object {
+public:
+  Node* m_next = nullptr;
+  int m_value = 0;
+  ~Node() override { ++g_destroyed; }
+  void mark() override { gc_mark_q(m_next); }
+};
+
+class Listener : public gc_interface {
+public:
+  virtual int Id() = 0;
+};
+
+class ListenerNode : public Node, public Listener {
+public:
+  int Id() override { return m_value; }
+};
+
+Node* g_root;
+Listener* g_listener;
+Array<Node*> g_nodes;
+
+// Ends the current cycle now: sweeps and queues the roots for the next one.
+void ForceSweep() {
+  gc_ext_malloced(gc_sweep_threshold + 1);
+  gc_collect(nullptr);
+}
+
+// Two sweeps and destruction of everything that died: only what is reachable remains.
+void CollectFully() {
+  ForceSweep();
+  ForceSweep();
+  gc_flush_free_list();
+}
+
+class Collector : public ::testing::Test {
+protected:
+  void SetUp() override {
+    g_root = nullptr;
+    g_listener = nullptr;
+    g_nodes = Array<Node*>();
+    gc_clear_roots();
+    gc_root(g_root);
+    gc_root(g_listener);
+    gc_root(g_nodes);
+    CollectFully();
+    g_destroyed = 0;
+  }
+  void TearDown() override {
+    g_root = nullptr;
+    g_listener = nullptr;
+    g_nodes = Array<Node*>();
+    CollectFully();
+    gc_clear_roots();
+  }
+};
+
+TEST_F(Collector, WriteBarrierKeepsAStoreIntoAnAlreadyMarkedHolder) {
+  gc_assign(g_root, new Node);
+  // A store that bypasses the barrier into a holder marked in this cycle is not seen.
+  ForceSweep();               // a new cycle: the root is queued
+  gc_mark_queued(0x7fffffff); // ... and marked, its mark() already run
+  ASSERT_FALSE(gc_is_white(g_root));
+  Node* lost = new Node;
+  g_root->m_next = lost;
+  ForceSweep();
+  gc_flush_free_list();
+  EXPECT_FALSE(gc_is_live_object(lost));
+  EXPECT_EQ(g_destroyed, 1);
+  g_root->m_next = nullptr;
+
+  // The same store through gc_assign keeps the object, and what it holds.
+  ForceSweep();
+  gc_mark_queued(0x7fffffff);
+  ASSERT_FALSE(gc_is_white(g_root));
+  Node* kept = new Node;
+  kept->m_value = 7;
+  gc_assign(kept->m_next, new Node);
+  gc_assign(g_root->m_next, kept);
+  ForceSweep();
+  ForceSweep();
+  gc_flush_free_list();
+  EXPECT_TRUE(gc_is_live_object(kept));
+  EXPECT_TRUE(gc_is_live_object(kept->m_next));
+  EXPECT_EQ(g_root->m_next->m_value, 7);
+  EXPECT_EQ(g_destroyed, 1);
+}
+
+TEST_F(Collector, ObjectsOnlyDieAfterTheThresholdAndAreDestroyedByLaterAllocations) {
+  ASSERT_EQ(gc_new_bytes, 0);
+  // Unreachable garbage below 8 MiB: many steps, nothing freed.
+  int steps = 0;
+  while (gc_new_bytes + (int)sizeof(Node) * 1000 < gc_sweep_threshold) {
+    for (int i = 0; i < 1000; ++i) new Node;
+    gc_collect(nullptr);
+    ++steps;
+  }
+  EXPECT_GT(steps, 100);
+  EXPECT_EQ(gc_free_bytes, 0);
+  EXPECT_EQ(g_destroyed, 0);
+
+  // Crossing the threshold: the next step sweeps, but destroys nothing yet.
+  while (gc_new_bytes <= gc_sweep_threshold) new Node;
+  int before = gc_new_bytes;
+  gc_collect(nullptr);
+  EXPECT_EQ(gc_new_bytes, 0);
+  EXPECT_GT(gc_free_bytes, before - 64);
+  EXPECT_EQ(g_destroyed, 0);
+
+  // Each allocation destroys at least as many bytes as it takes.
+  int free_before = gc_free_bytes;
+  new Node;
+  EXPECT_GE(g_destroyed, 1);
+  EXPECT_LE(gc_free_bytes, free_before - (int)sizeof(Node));
+  gc_flush_free_list();
+  EXPECT_EQ(gc_free_bytes, 0);
+}
+
+TEST_F(Collector, ExternalMemoryTriggersTheSweepAndKeepsLateReports) {
+  new Node;
+  gc_ext_malloced(gc_sweep_threshold - 1000);
+  gc_collect(nullptr);
+  EXPECT_EQ(gc_free_bytes, 0); // not yet
+  gc_ext_malloced(2000);
+  gc_collect(nullptr);
+  EXPECT_GT(gc_free_bytes, 0);
+  EXPECT_EQ(gc_ext_new_bytes.load(), 0);
+}
+
+TEST_F(Collector, SmallBlocksGoThroughTheSizeClassCache) {
+  Array<bool> small(1); // 32-byte body header + 1 element: a 40-byte block
+  ASSERT_EQ(small.rep->gc_size(), 40);
+  void* address = small.rep;
+  small = Array<bool>();
+  CollectFully();
+  EXPECT_EQ(gc_cache[5], address);
+
+  Array<int> next(1); // another 40-byte block takes it back
+  EXPECT_EQ(static_cast<void*>(next.rep), address);
+  EXPECT_EQ(next[0], 0);
+  EXPECT_EQ(next.rep->gc_size(), 40);
+}
+
+TEST_F(Collector, StaticEmptyArraysAreNeverQueued) {
+  gc_assign(g_nodes, Array<Node*>());
+  gc_assign(g_nodes, Array<Node*>(0));
+  ForceSweep();
+  gc_mark_queued(0x7fffffff);
+  EXPECT_EQ(Array<Node*>::nullRep.flags, 3);
+  EXPECT_EQ(Array<Node*>::nullRep.succ, &Array<Node*>::nullRep);
+  EXPECT_FALSE(gc_is_live_object(&Array<Node*>::nullRep));
+}
+
+TEST_F(Collector, ArraysAndInterfacesKeepWhatTheyReference) {
+  gc_assign(g_nodes, Array<Node*>(3));
+  for (int i = 0; i < 3; ++i) {
+    gc_assign(g_nodes[i], new Node);
+    g_nodes[i]->m_value = i + 1;
+  }
+  ListenerNode* l = new ListenerNode;
+  l->m_value = 42;
+  gc_assign(l->m_next, new Node); // reachable only through the interface root
+  gc_assign(g_listener, static_cast<Listener*>(l));
+  new Node; // garbage
+
+  CollectFully();
+  EXPECT_EQ(g_destroyed, 1);
+  EXPECT_EQ(g_nodes[2]->m_value, 3);
+  EXPECT_EQ(g_listener->Id(), 42);
+  EXPECT_TRUE(gc_is_live_object(l->m_next));
+}
+
+TEST_F(Collector, StringArraysReleaseTheirStringsWhenDestroyed) {
+  String body("shared body");
+  { Array<String>(2)[1] = body; }
+  EXPECT_EQ(body.BodyRefs(), 2); // the dead array still holds its copy ...
+  CollectFully();
+  EXPECT_EQ(body.BodyRefs(), 1); // ... until it is destroyed
+}
+
+TEST_F(Collector, IncrementalMarkingFollowsAllocation) {
+  // A live chain of 20000 nodes, then garbage allocation: the marking done by each
+  // step grows with what was allocated since the sweep.
+  Node* head = nullptr;
+  for (int i = 0; i < 20000; ++i) {
+    Node* n = new Node;
+    gc_assign(n->m_next, head);
+    head = n;
+  }
+  gc_assign(g_root, head);
+  ForceSweep();
+  int live = gc_alloced_bytes;
+  ASSERT_GT(live, 20000 * (int)sizeof(Node) - 1);
+  gc_collect(nullptr);
+  EXPECT_EQ(gc_marked_bytes, 0); // nothing allocated yet: no marking work
+
+  for (int i = 0; i < 2000; ++i) new Node;
+  gc_collect(nullptr);
+  long long expected =
+      gc_new_bytes + (long long)(gc_alloced_bytes - gc_new_bytes) * gc_new_bytes / gc_sweep_threshold;
+  EXPECT_GE(gc_marked_bytes, expected);
+  EXPECT_LT(gc_marked_bytes, expected + 2 * (int)sizeof(Node));
+  EXPECT_LT(gc_marked_bytes, live); // not the whole chain yet
+}
+
+TEST_F(Collector, CompareOrdersByAddressWithoutTruncation) {
+  Node* a = new Node;
+  Node* b = new Node;
+  EXPECT_EQ(a->Compare(a), 0);
+  EXPECT_EQ(a->Compare(b), -b->Compare(a));
+  EXPECT_TRUE(a->Compare(b) == 1 || a->Compare(b) == -1);
+  EXPECT_TRUE(a->Equals(a));
+  EXPECT_FALSE(a->Equals(b));
+}
+
+TEST(CollectorLists, ValidateFindsABrokenLink) {
+  gc_validate_list(&gc_unmarked_list, "unmarked");
+  gc_validate_list(&gc_free_list, nullptr);
+  EXPECT_EXIT(
+      {
+        Node* n = new Node;
+        n->pred = n; // damage the back link
+        gc_validate_list(&gc_unmarked_list, "damaged\n");
+      },
+      ::testing::ExitedWithCode(255), "");
+}
+
+} // namespace

@@ -8,8 +8,8 @@
 
 namespace {
 
-String LoadBytes(const std::string &bytes) {
-  std::FILE *f = std::tmpfile();
+String LoadBytes(const std::string& bytes) {
+  std::FILE* f = std::tmpfile();
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::rewind(f);
   String s = String::Load(f);
@@ -17,7 +17,7 @@ String LoadBytes(const std::string &bytes) {
   return s;
 }
 
-std::u16string Units(const String &s) { return std::u16string(s.Data(), s.Length()); }
+std::u16string Units(const String& s) { return std::u16string(s.Data(), s.Length()); }
 
 TEST(StringLoad, ByteOrderMarks) {
   EXPECT_EQ(Units(LoadBytes("\xEF\xBB\xBFhi")), u"hi");

@@ -5,8 +5,8 @@
 
 namespace {
 
-String S(const char *s) { return String(s); }
-std::string U8(const String &s) { return s.ToUtf8(); }
+String S(const char* s) { return String(s); }
+std::string U8(const String& s) { return s.ToUtf8(); }
 
 TEST(String, EmptyStringsShareTheStaticBodyWithoutCounting) {
   {
@@ -20,7 +20,7 @@ TEST(String, EmptyStringsShareTheStaticBodyWithoutCounting) {
   }
   EXPECT_EQ(String::nullRep.refs, 1);
   // Bodies are counted: a copy keeps the text alive after the original is gone.
-  String *original = new String(S("kept"));
+  String* original = new String(S("kept"));
   String copy = *original;
   delete original;
   EXPECT_EQ(copy, S("kept"));

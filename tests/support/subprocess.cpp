@@ -10,14 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-static std::string slurp(const std::string &path) {
+static std::string slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::stringstream ss;
   ss << f.rdbuf();
   return ss.str();
 }
 
-ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &input, bool close_stdin,
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, bool close_stdin,
                          int timeout_s) {
   char dir[] = "/tmp/lexorm-proc-XXXXXX";
   ProcessResult result;
@@ -42,8 +42,8 @@ ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string
     dup2(fe, 2);
     close(fo);
     close(fe);
-    std::vector<char *> args;
-    for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     execv(args[0], args.data());
     _exit(127);

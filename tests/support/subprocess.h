@@ -12,5 +12,5 @@ struct ProcessResult {
 
 // Runs argv[0] with the arguments. With `close_stdin` the child's standard input is
 // closed; otherwise it reads `input`. Gives up (killing the child) after `timeout_s`.
-ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string &input = "",
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          bool close_stdin = false, int timeout_s = 30);
