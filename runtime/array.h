@@ -61,11 +61,13 @@ template <class T> typename Array<T>::Rep Array<T>::nullRep{gc_static};
 template <class T> inline void gc_mark_q(const Array<T>& a) { gc_mark_q_object(a.rep); }
 template <class T> inline void gc_mark(const Array<T>& a) { gc_mark_object(a.rep); }
 
+template <class T> struct is_array_value : std::false_type {};
+template <class T> struct is_array_value<Array<T>> : std::true_type {};
+
 template <class T> void Array<T>::Rep::mark() {
-  if constexpr (std::is_pointer<T>::value) {
+  if constexpr (std::is_pointer<T>::value || is_array_value<T>::value) {
     T* d = data();
-    for (int i = 0; i < length; ++i)
-      if (d[i]) gc_mark(d[i]);
+    for (int i = 0; i < length; ++i) gc_mark(d[i]);
   }
 }
 
@@ -75,8 +77,8 @@ template <class T> void Array<T>::Rep::mark() {
 
 template <class T> Array<T>::Rep::Rep(int n) : length(n) {
   T* d = data();
-  if constexpr (std::is_same<T, String>::value) {
-    for (int i = 0; i < n; ++i) new (d + i) String();
+  if constexpr (std::is_same<T, String>::value || is_array_value<T>::value) {
+    for (int i = 0; i < n; ++i) new (d + i) T();
   } else {
     std::memset(static_cast<void*>(d), 0, sizeof(T) * static_cast<std::size_t>(n));
   }

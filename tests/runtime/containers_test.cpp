@@ -227,6 +227,10 @@ TEST(Containers, StackCopiesRangesClearsAndJoins) {
   EXPECT_TRUE(objects->ContainsIdentical(a));
   EXPECT_TRUE(objects->ContainsIdentical(b));
   EXPECT_FALSE(objects->ContainsIdentical(twin));
+  EXPECT_FALSE(objects->ContainsIdentical(nullptr)) << "spare slots are not elements";
+  objects->Push(nullptr);
+  EXPECT_TRUE(objects->ContainsIdentical(nullptr));
+  objects->SetLength(2);
   objects->SetLength(1);
   EXPECT_FALSE(objects->ContainsIdentical(b));
   objects->Clear();
@@ -243,7 +247,6 @@ using PNode = MapNode<Payload*>;
 // Checks the tree below `node`: parent links, colours, no red node with a red child,
 // equal black height, keys in order by the map's comparison. Returns the black height.
 struct TreeCheck {
-  PMap* map;
   std::vector<int> in_order;
   int max_depth = 0;
   std::string error;
@@ -270,7 +273,7 @@ struct TreeCheck {
 };
 
 ::testing::AssertionResult IsRedBlack(PMap* map, size_t expected_count) {
-  TreeCheck check{map, {}, 0, {}};
+  TreeCheck check;
   check.Walk(map->m_root, nullptr, 1);
   if (!check.error.empty()) return ::testing::AssertionFailure() << check.error;
   if (check.in_order.size() != expected_count)
@@ -286,7 +289,7 @@ struct TreeCheck {
 }
 
 std::vector<int> InOrderKeys(PMap* map) {
-  TreeCheck check{map, {}, 0, {}};
+  TreeCheck check;
   check.Walk(map->m_root, nullptr, 1);
   return check.in_order;
 }
@@ -497,11 +500,17 @@ TEST(Containers, ReachableContainersSurviveCollection) {
   gc_mark_queued(INT_MAX);
   for (int key = 0; key < 200; key += 2) EXPECT_FALSE(g_map->p_Set(key * 3, new Payload(-key * 3)));
   for (int key = 1000; key < 1100; ++key) EXPECT_TRUE(g_map->p_Set(key, new Payload(key)));
-  for (int i = 12; i < 80; ++i) g_objects->Push(new Payload(i));
+  // Up to the capacity of 30, so these stores land in the already marked storage.
+  ASSERT_EQ(g_objects->m_data.Length(), 30);
+  for (int i = 12; i < 30; ++i) g_objects->Push(new Payload(i));
+  ASSERT_EQ(g_objects->m_data.Length(), 30);
   for (int i = 40; i < 100; ++i) g_strings->p_Push4(String(i));
-
   ForceSweeps();
   ASSERT_TRUE(AllLive());
+
+  // Again, now with the object stack growing twice.
+  gc_mark_queued(INT_MAX);
+  for (int i = 30; i < 80; ++i) g_objects->Push(new Payload(i));
   ForceSweeps();
   ASSERT_TRUE(AllLive());
 

@@ -9,7 +9,8 @@
 
 namespace {
 
-ProcessResult Child(const std::vector<std::string>& args, const std::string& input = "", bool close_stdin = false) {
+ProcessResult Child(const std::vector<std::string>& args, const std::string& input = "",
+                    bool close_stdin = false) {
   std::vector<std::string> argv{ERROR_CHILD};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProcess(argv, input, close_stdin);

@@ -29,6 +29,7 @@ public:
 Node* g_root;
 Listener* g_listener;
 Array<Node*> g_nodes;
+Array<Array<int>> g_grid;
 
 // Ends the current cycle now: sweeps and queues the roots for the next one.
 void ForceSweep() {
@@ -53,6 +54,7 @@ protected:
     gc_root(g_root);
     gc_root(g_listener);
     gc_root(g_nodes);
+    gc_root(g_grid);
     CollectFully();
     g_destroyed = 0;
   }
@@ -60,6 +62,7 @@ protected:
     g_root = nullptr;
     g_listener = nullptr;
     g_nodes = Array<Node*>();
+    g_grid = Array<Array<int>>();
     CollectFully();
     gc_clear_roots();
   }
@@ -172,8 +175,13 @@ TEST_F(Collector, ArraysAndInterfacesKeepWhatTheyReference) {
   gc_assign(l->m_next, new Node); // reachable only through the interface root
   gc_assign(g_listener, static_cast<Listener*>(l));
   new Node; // garbage
+  gc_assign(g_grid, Array<Array<int>>(2));
+  gc_assign(g_grid[1], Array<int>(3));
+  g_grid[1][2] = 99;
 
   CollectFully();
+  EXPECT_TRUE(gc_is_live_object(g_grid[1].rep));
+  EXPECT_EQ(g_grid[1][2], 99);
   EXPECT_EQ(g_destroyed, 1);
   EXPECT_EQ(g_nodes[2]->m_value, 3);
   EXPECT_EQ(g_listener->Id(), 42);
