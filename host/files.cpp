@@ -1,0 +1,324 @@
+// host/files.cpp — the host's file services: paths, files, data, images, audio, saved state, date, URLs.
+// Depends on: game.h, glfw_game.h, platform.h, runtime, stb_image (libstb).
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <stb_image.h>
+
+#include "game.h"
+#include "glfw_game.h"
+#include "platform.h"
+
+namespace {
+
+const char* const kStateName = ".quokkastate";
+
+// Heap bytes handed to the caller, reported to the collector (clamped to its int counter).
+void ReportMalloced(long long bytes) {
+  if (bytes <= 0) return;
+  gc_ext_malloced(bytes > INT_MAX ? INT_MAX : static_cast<int>(bytes));
+}
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+// True when the text starts with the ASCII prefix, letters compared case-insensitively.
+bool StartsWithNoCase(const String& s, const char* prefix) {
+  int n = static_cast<int>(std::strlen(prefix));
+  if (s.Length() < n) return false;
+  for (int i = 0; i < n; ++i) {
+    if (AsciiLower(s[i]) != AsciiLower(static_cast<unsigned char>(prefix[i]))) return false;
+  }
+  return true;
+}
+
+} // namespace
+
+// ============================================================================
+// [SECTION] Files and data
+// ============================================================================
+
+std::FILE* ZuGame::OpenFile(const String& path, const String& mode) {
+  String file = PathToFilePath(path);
+  if (file.Length() == 0) return nullptr;
+  return platform::OpenFile(file.ToUtf8(), mode.ToUtf8().c_str());
+}
+
+String ZuGame::LoadString(const String& path) {
+  std::FILE* f = OpenFile(path, String("rb"));
+  if (!f) return String();
+  String text = String::Load(f);
+  std::fclose(f);
+  return text;
+}
+
+// An empty file gives a valid 1-byte block with *length 0, so that "data came back" still
+// tells a readable empty file from a missing one. A read error (such as a folder opened
+// as a file) gives null, never a partial block.
+unsigned char* ZuGame::LoadData(const String& path, int* length) {
+  std::FILE* f = OpenFile(path, String("rb"));
+  if (!f) return nullptr;
+  std::vector<unsigned char> bytes;
+  unsigned char block[4096];
+  bool tooBig = false;
+  for (;;) {
+    std::size_t got = std::fread(block, 1, sizeof block, f);
+    if (bytes.size() + got > static_cast<std::size_t>(INT_MAX)) {
+      tooBig = true;
+      break;
+    }
+    bytes.insert(bytes.end(), block, block + got);
+    if (got < sizeof block) break;
+  }
+  bool readError = std::ferror(f) != 0;
+  std::fclose(f);
+  if (readError || tooBig) {
+    zuPrint(String("LoadData: cannot read ") + path + (tooBig ? String(" (larger than 2 GB)") : String()));
+    return nullptr;
+  }
+  std::size_t n = bytes.size();
+  unsigned char* data = static_cast<unsigned char*>(std::malloc(n ? n : 1));
+  if (!data) {
+    zuPrint(String("LoadData: out of memory for ") + path);
+    return nullptr;
+  }
+  if (n) std::memcpy(data, bytes.data(), n);
+  if (length) *length = static_cast<int>(n);
+  ReportMalloced(static_cast<long long>(n));
+  return data;
+}
+
+int readInt(std::FILE* f) {
+  unsigned char b[4];
+  if (!f || std::fread(b, 1, 4, f) != 4) return -1;
+  unsigned v = static_cast<unsigned>(b[0]) | static_cast<unsigned>(b[1]) << 8 |
+               static_cast<unsigned>(b[2]) << 16 | static_cast<unsigned>(b[3]) << 24;
+  return static_cast<int>(v);
+}
+
+// ============================================================================
+// [SECTION] Saved state and the date
+// ============================================================================
+
+String ZuGame::LoadState() {
+  std::FILE* f = OpenFile(String("./") + String(kStateName), String("rb"));
+  if (!f) return String();
+  String state = String::Load(f);
+  std::fclose(f);
+  return state;
+}
+
+int ZuGame::SaveState(const String& state) {
+  std::string bytes = state.ToUtf8();
+  platform::ReplaceResult r = platform::ReplaceFile(kStateName, bytes.data(), bytes.size());
+  if (r == platform::ReplaceResult::kReplaced) return 0;
+  zuPrint(String("SaveState: the state was not saved (") + String(platform::ReplaceResultText(r)) +
+          String("); the previous one is kept"));
+  return r == platform::ReplaceResult::kCannotOpen ? -1 : -2;
+}
+
+void ZuGame::GetDate(Array<int> date) {
+  platform::LocalTime t;
+  if (!platform::Now(&t)) {
+    zuPrint(String("GetDate: the local time cannot be read"));
+    return;
+  }
+  const int fields[7] = {t.year, t.month, t.day, t.hour, t.minute, t.second, 0};
+  for (int i = 0; i < date.Length() && i < 7; ++i) date[i] = fields[i];
+}
+
+// ============================================================================
+// [SECTION] Paths
+// ============================================================================
+
+String zu_data_FixDataPath(const String& path) {
+  int scheme = path.Find(String(":/"));
+  if (scheme != -1 && path.Find(String("/")) == scheme + 1) return path;
+  if (path.StartsWith(String("./")) || path.StartsWith(String("/"))) return path;
+  return String("quokka://data/") + path;
+}
+
+// The folder holding the program. Backslashes are kept: on Linux they are ordinary
+// characters of a folder name, not separators.
+static String ProgramFolder() {
+  String exe = platform::ExecutablePath();
+  int slash = -1;
+  for (int i = 0; i < exe.Length(); ++i)
+    if (exe[i] == u'/') slash = i;
+  if (slash < 0) {
+    zuPrint(String("PathToFilePath: the program's folder is unknown; using the current folder"));
+    return String(".");
+  }
+  return exe.Slice(0, slash);
+}
+
+String ZuGlfwGame::PathToFilePath(const String& path) {
+  if (!path.StartsWith(String("quokka:"))) return path;
+  if (_baseDir.Length() == 0) _baseDir = ProgramFolder();
+  static const String data("quokka://data/"), internal("quokka://internal/"), external("quokka://external/");
+  if (path.StartsWith(data)) return _baseDir + String("/data/") + path.Slice(data.Length());
+  if (path.StartsWith(internal)) {
+    if (_internalDir.Length() == 0) _internalDir = _baseDir + String("/internal");
+    return _internalDir + String("/") + path.Slice(internal.Length());
+  }
+  if (path.StartsWith(external)) return _baseDir + String("/external/") + path.Slice(external.Length());
+  return String();
+}
+
+// ============================================================================
+// [SECTION] Images and audio
+// ============================================================================
+
+unsigned char* ZuGlfwGame::LoadImageData(const String& path, int* width, int* height, int* depth) {
+  std::FILE* f = OpenFile(path, String("rb"));
+  if (!f) return nullptr;
+  int w = 0, h = 0, d = 0;
+  unsigned char* pixels = stbi_load_from_file(f, &w, &h, &d, 0);
+  std::fclose(f);
+  if (!pixels) {
+    const char* why = stbi_failure_reason();
+    zuPrint(String("LoadImageData: cannot decode ") + path + String(": ") + String(why ? why : "unknown"));
+    return nullptr;
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+  if (depth) *depth = d;
+  ReportMalloced(static_cast<long long>(w) * h * d);
+  return pixels;
+}
+
+namespace {
+
+struct AudioReaderEntry {
+  char extension[16]; // lower case, with the dot
+  ZuAudioReader reader;
+};
+AudioReaderEntry g_audioReaders[8];
+
+// The lower-case extension with its dot (".wav"), or false when it does not fit.
+bool NormalizeExtension(const char* in, char (&out)[16]) {
+  std::size_t n = in ? std::strlen(in) : 0;
+  std::size_t dot = in && in[0] != '.' ? 1 : 0;
+  if (n == 0 || n + dot >= sizeof out) return false;
+  out[0] = '.';
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = in[i];
+    out[i + dot] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
+  out[n + dot] = '\0';
+  return true;
+}
+
+ZuAudioReader FindAudioReader(const String& path) {
+  int dot = -1;
+  for (int i = 0; i < path.Length(); ++i) {
+    if (path[i] == u'/') dot = -1;
+    if (path[i] == u'.') dot = i;
+  }
+  if (dot < 0) return nullptr;
+  std::string ext = path.Slice(dot).ToUtf8();
+  char key[16];
+  if (!NormalizeExtension(ext.c_str(), key)) return nullptr;
+  for (const AudioReaderEntry& e : g_audioReaders)
+    if (e.reader && std::strcmp(e.extension, key) == 0) return e.reader;
+  return nullptr;
+}
+
+} // namespace
+
+void ZuGlfwGame::SetAudioReader(const char* extension, ZuAudioReader reader) {
+  char key[16];
+  if (!NormalizeExtension(extension, key)) {
+    zuPrint(String("SetAudioReader: unusable extension"));
+    return;
+  }
+  AudioReaderEntry* slot = nullptr;
+  for (AudioReaderEntry& e : g_audioReaders) {
+    if (e.reader && std::strcmp(e.extension, key) == 0) {
+      slot = &e;
+      break;
+    }
+    if (!e.reader && !slot) slot = &e;
+  }
+  if (!slot) {
+    zuPrint(String("SetAudioReader: too many readers"));
+    return;
+  }
+  std::memcpy(slot->extension, key, sizeof key);
+  slot->reader = reader; // null unregisters
+}
+
+unsigned char* ZuGlfwGame::LoadAudioData(const String& path, int* length, int* channels, int* format,
+                                         int* hertz) {
+  ZuAudioReader reader = FindAudioReader(path);
+  if (!reader) {
+    zuPrint(String("LoadAudioData: no reader for this kind of file: ") + path);
+    return nullptr;
+  }
+  std::FILE* f = OpenFile(path, String("rb"));
+  if (!f) return nullptr;
+  int n = 0, c = 0, fmt = 0, hz = 0;
+  unsigned char* samples = reader(f, &n, &c, &fmt, &hz);
+  std::fclose(f);
+  if (!samples) return nullptr;
+  if (length) *length = n;
+  if (channels) *channels = c;
+  if (format) *format = fmt;
+  if (hertz) *hertz = hz;
+  ReportMalloced(static_cast<long long>(n) * c * fmt);
+  return samples;
+}
+
+// ============================================================================
+// [SECTION] URLs
+// ============================================================================
+
+// UTF-8 for the browser: surrogate pairs become one 4-byte sequence. False for text that
+// no browser should be handed: control characters or a lone surrogate.
+static bool UrlToUtf8(const String& url, std::string* out) {
+  for (int i = 0; i < url.Length(); ++i) {
+    unsigned c = url[i];
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      unsigned lo = i + 1 < url.Length() ? url[i + 1] : 0;
+      if (c > 0xDBFF || lo < 0xDC00 || lo > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+      ++i;
+    }
+    if (c < 0x80) {
+      *out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out += static_cast<char>(0xC0 | c >> 6);
+      *out += static_cast<char>(0x80 | (c & 63));
+    } else if (c < 0x10000) {
+      *out += static_cast<char>(0xE0 | c >> 12);
+      *out += static_cast<char>(0x80 | ((c >> 6) & 63));
+      *out += static_cast<char>(0x80 | (c & 63));
+    } else {
+      *out += static_cast<char>(0xF0 | c >> 18);
+      *out += static_cast<char>(0x80 | ((c >> 12) & 63));
+      *out += static_cast<char>(0x80 | ((c >> 6) & 63));
+      *out += static_cast<char>(0x80 | (c & 63));
+    }
+  }
+  return true;
+}
+
+void ZuGlfwGame::OpenUrl(const String& url) {
+  int scheme = StartsWithNoCase(url, "https://") ? 8 : StartsWithNoCase(url, "http://") ? 7 : 0;
+  if (scheme == 0 || url.Length() == scheme) {
+    zuPrint(String("OpenUrl: refused, only http:// and https:// addresses are opened"));
+    return;
+  }
+  std::string text;
+  if (!UrlToUtf8(url, &text)) {
+    zuPrint(String("OpenUrl: refused, the address holds control characters or broken text"));
+    return;
+  }
+  std::string error;
+  if (!platform::Spawn({"xdg-open", text}, &error))
+    zuPrint(String("OpenUrl: cannot run xdg-open (") +
+            String::FromUtf8(error.data(), static_cast<int>(error.size())) + String(")"));
+}

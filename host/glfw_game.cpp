@@ -1,0 +1,180 @@
+// host/glfw_game.cpp — ZuGlfwGame: opening the window, the main loop, display modes, time.
+// Depends on: glfw_game.h, glfw2.h, runtime.
+#include "glfw_game.h"
+
+#include <cstdlib>
+
+int glfwGraphicsSeq;
+ZuGlfwGame* ZuGlfwGame::_glfwGame;
+
+ZuGlfwGame::ZuGlfwGame() { _glfwGame = this; }
+
+int ZuGlfwGame::Millisecs() { return static_cast<int>(glfw2().GetTime() * 1000.0); }
+
+void ZuGlfwGame::SetUpdateRate(int hz) {
+  _updateRate = hz;
+  if (hz != 0) _updatePeriod = 1.0 / hz;
+  _nextUpdate = 0;
+}
+
+void ZuGlfwGame::SetSwapInterval(int interval) {
+  _swapInterval = interval;
+  if (interval >= 0) glfw2().SwapInterval(interval);
+}
+
+int ZuGlfwGame::GetDeviceWidth() {
+  int w, h;
+  glfw2().GetWindowSize(&w, &h);
+  return w;
+}
+
+int ZuGlfwGame::GetDeviceHeight() {
+  int w, h;
+  glfw2().GetWindowSize(&w, &h);
+  return h;
+}
+
+void ZuGlfwGame::SetDeviceWindow(int width, int height, int flags) {
+  SetGlfwWindow(width, height, 8, 8, 8, 0, 0, 0, (flags & 1) != 0);
+}
+
+// ============================================================================
+// [SECTION] Display modes
+// ============================================================================
+
+ZuDisplayMode* ZuGlfwGame::GetDesktopMode() {
+  Glfw2VidMode m;
+  glfw2().GetDesktopMode(&m);
+  ZuDisplayMode* mode = new ZuDisplayMode;
+  mode->width = m.Width;
+  mode->height = m.Height;
+  return mode;
+}
+
+Array<ZuDisplayMode*> ZuGlfwGame::GetDisplayModes() {
+  static Glfw2VidMode modes[1024];
+  int n = glfw2().GetVideoModes(modes, 1024);
+  Array<ZuDisplayMode*> out(n);
+  for (int i = 0; i < n; ++i) {
+    ZuDisplayMode* mode = new ZuDisplayMode;
+    mode->width = modes[i].Width;
+    mode->height = modes[i].Height;
+    gc_assign(out[i], mode);
+  }
+  return out;
+}
+
+static ZuGlfwVideoMode* VideoMode(const Glfw2VidMode& m) {
+  ZuGlfwVideoMode* mode = new ZuGlfwVideoMode;
+  mode->width = m.Width;
+  mode->height = m.Height;
+  mode->red = m.RedBits;
+  mode->green = m.GreenBits;
+  mode->blue = m.BlueBits;
+  return mode;
+}
+
+ZuGlfwVideoMode* ZuGlfwGame::GetGlfwDesktopMode() {
+  Glfw2VidMode m;
+  glfw2().GetDesktopMode(&m);
+  return VideoMode(m);
+}
+
+Array<ZuGlfwVideoMode*> ZuGlfwGame::GetGlfwVideoModes() {
+  static Glfw2VidMode modes[1024];
+  int n = glfw2().GetVideoModes(modes, 1024);
+  Array<ZuGlfwVideoMode*> out(n);
+  for (int i = 0; i < n; ++i) gc_assign(out[i], VideoMode(modes[i]));
+  return out;
+}
+
+// ============================================================================
+// [SECTION] The window
+// ============================================================================
+
+void ZuGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
+                               int stencil, bool fullscreen) {
+  Glfw2& g = glfw2();
+  // Keys held now would never see their release in the new window.
+  for (int k = 0; k <= GLFW2_KEY_LAST; ++k) {
+    int key = TransKey(k);
+    if (key && g.GetKey(k) == GLFW2_PRESS) KeyEvent(2, key);
+  }
+
+  Glfw2VidMode desktop;
+  g.GetDesktopMode(&desktop);
+  g.CloseWindow();
+  g.OpenWindowHint(GLFW2_REFRESH_RATE, 60);
+  g.OpenWindowHint(GLFW2_WINDOW_NO_RESIZE, 0);
+  int opened = g.OpenWindow(width, height, red, green, blue, alpha, depth, stencil,
+                            fullscreen ? GLFW2_FULLSCREEN : GLFW2_WINDOW);
+  ++glfwGraphicsSeq;
+  if (!opened) {
+    // Without a window there is no game: say so rather than end quietly.
+    zuPrint(String("Could not open the game window"));
+    g.Terminate();
+    std::exit(-1);
+  }
+  if (!fullscreen) {
+    g.SetWindowPos((desktop.Width - width) / 2, (desktop.Height - height) / 2);
+    g.SetWindowTitle("Tessel");
+  }
+  if (_swapInterval >= 0) g.SwapInterval(_swapInterval);
+  g.Enable(GLFW2_KEY_REPEAT);
+  g.Disable(GLFW2_AUTO_POLL_EVENTS);
+  g.SetEvents(this);
+}
+
+// ============================================================================
+// [SECTION] The main loop
+// ============================================================================
+
+void ZuGlfwGame::Run() {
+  SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
+  StartGame();
+  while (glfw2().GetWindowParam(GLFW2_OPENED)) LoopOnce();
+}
+
+void ZuGlfwGame::UpdateEvents() {
+  Glfw2& g = glfw2();
+  if (_suspended)
+    g.WaitEvents();
+  else
+    g.PollEvents();
+  bool active = g.GetWindowParam(GLFW2_ACTIVE) != 0;
+  g.GetWindowParam(GLFW2_ICONIFIED);
+  if (!active && !_suspended) {
+    SuspendGame();
+    _nextUpdate = 0;
+  } else if (active && _suspended) {
+    ResumeGame();
+    _nextUpdate = 0;
+  }
+}
+
+void ZuGlfwGame::LoopOnce() {
+  Glfw2& g = glfw2();
+  RenderGame();
+  g.SwapBuffers();
+
+  if (_nextUpdate != 0) {
+    double wait = _nextUpdate - g.GetTime();
+    if (wait > 0) g.Sleep(wait);
+  }
+
+  UpdateEvents();
+  if (_suspended) return;
+
+  if (_updateRate == 0) {
+    UpdateGame();
+    return;
+  }
+  if (_nextUpdate == 0) _nextUpdate = g.GetTime();
+  for (int i = 0; i < 4; ++i) {
+    UpdateGame();
+    if (_nextUpdate == 0) return; // the update changed the rate
+    _nextUpdate += _updatePeriod;
+    if (_nextUpdate > g.GetTime()) return;
+  }
+  _nextUpdate = 0; // too far behind: start the schedule again from now
+}

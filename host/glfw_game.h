@@ -1,0 +1,80 @@
+// host/glfw_game.h — ZuGlfwGame, the desktop host: the window, the main loop, display modes,
+// keyboard, mouse and game-pad input, paths, files and images; ZuQuokkaGame, the one the
+// program creates.
+// Depends on: game.h, glfw2.h, runtime.
+#pragma once
+
+#include <string>
+
+#include "game.h"
+#include "glfw2.h"
+
+// Raised each time a window is opened: every OpenGL object of the old context is gone.
+extern int glfwGraphicsSeq;
+// Game-pad ports 0..3 → joystick numbers, -1 for an unused port; rebuilt when port 0 is polled.
+extern int pjoys[4];
+
+class ZuGlfwGame : public ZuGame, public Glfw2Events {
+public:
+  static ZuGlfwGame* _glfwGame;
+
+  ZuGlfwGame();
+
+  // ZuGame
+  int Millisecs() override;
+  void SetUpdateRate(int hz) override;
+  void SetSwapInterval(int interval) override;
+  int GetDeviceWidth() override;
+  int GetDeviceHeight() override;
+  void SetDeviceWindow(int width, int height, int flags) override;
+  Array<ZuDisplayMode*> GetDisplayModes() override;
+  ZuDisplayMode* GetDesktopMode() override;
+  bool PollJoystick(int port, Array<float> joyx, Array<float> joyy, Array<float> joyz,
+                    Array<bool> buttons) override;
+  void OpenUrl(const String& url) override;
+  void SetMouseVisible(bool visible) override;
+  String PathToFilePath(const String& path) override;
+  unsigned char* LoadImageData(const String& path, int* width, int* height, int* depth) override;
+  unsigned char* LoadAudioData(const String& path, int* length, int* channels, int* format,
+                               int* hertz) override;
+
+  virtual void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
+                             int stencil, bool fullscreen);
+  virtual ZuGlfwVideoMode* GetGlfwDesktopMode();
+  virtual Array<ZuGlfwVideoMode*> GetGlfwVideoModes();
+  virtual void Run();
+  void UpdateEvents();
+
+  // Glfw2Events: the window's callbacks.
+  void OnKey(int key, int action) override;
+  void OnChar(int character, int action) override;
+  void OnMouseButton(int button, int action) override;
+  void OnMousePos(int x, int y) override;
+  int OnWindowClose() override;
+
+  static int TransKey(int glfwKey);
+  static int KeyToChar(int key);
+
+  // Readers for LoadAudioData by lower-case extension (".wav", ".ogg"); the audio layer
+  // registers them.
+  static void SetAudioReader(const char* extension, ZuAudioReader reader);
+
+  // The loop's schedule, for inspection.
+  double NextUpdate() const { return _nextUpdate; }
+
+protected:
+  // One turn of the main loop after the first frame: render, wait, events, focus, updates.
+  void LoopOnce();
+
+  double _updatePeriod = 0;
+  double _nextUpdate = 0;
+  String _baseDir;
+  String _internalDir;
+  int _swapInterval = 1;
+};
+
+class ZuQuokkaGame : public ZuGlfwGame {
+public:
+  // The program's start-up: windowing library, host, runtime, application, main loop.
+  static int Main(int argc, char** argv);
+};

@@ -1,0 +1,30 @@
+// host/main.cpp — the process entry and ZuQuokkaGame::Main, the start-up sequence.
+// Depends on: glfw_game.h, glfw2.h, runtime (startup.h). The program supplies zuInit and zuMain.
+#include <cstdio>
+#include <cstdlib>
+
+#include "glfw_game.h"
+#include "runtime/startup.h"
+
+int ZuQuokkaGame::Main(int argc, char** argv) {
+  if (!glfw2().Init()) {
+    std::fputs("glfwInit failed\n", stdout);
+    std::fflush(stdout);
+    std::exit(-1);
+  }
+  ZuQuokkaGame* game = new ZuQuokkaGame;
+  try {
+    zu_std_main(argc, argv);
+  } catch (ThrowableObject* ex) {
+    glfw2().Terminate();
+    game->Die(ex);
+  }
+  if (game->Delegate()) game->Run();
+  glfw2().Terminate();
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  ZuQuokkaGame::Main(argc, argv);
+  return 0;
+}

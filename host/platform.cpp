@@ -1,0 +1,167 @@
+// host/platform.cpp — the Linux system calls behind platform.h.
+// Depends on: platform.h, runtime/string.h; POSIX (readlink, posix_spawnp, waitpid, fsync, rename).
+#include "platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+// ============================================================================
+// [SECTION] Executable and files
+// ============================================================================
+
+String ExecutablePath() {
+  std::vector<char> buf(256);
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return String();
+    if (static_cast<std::size_t>(n) < buf.size()) return String::FromUtf8(buf.data(), static_cast<int>(n));
+    if (buf.size() >= (1u << 20)) return String(); // no real path is that long
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::FILE* OpenFile(const std::string& utf8Name, const char* mode) {
+  // A NUL inside the name would silently open a shorter, different name.
+  if (utf8Name.empty() || utf8Name.find('\0') != std::string::npos || !mode) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return std::fopen(utf8Name.c_str(), mode);
+}
+
+// ============================================================================
+// [SECTION] Programs
+// ============================================================================
+
+bool Spawn(const std::vector<std::string>& argv, std::string* error) {
+  auto fail = [error](const char* what, int code) {
+    if (error) *error = std::string(what) + ": " + std::strerror(code);
+    return false;
+  };
+  if (argv.empty() || argv[0].empty()) return fail("spawn", EINVAL);
+  std::vector<char*> args;
+  for (const std::string& a : argv) {
+    if (a.find('\0') != std::string::npos) return fail("spawn", EINVAL);
+    args.push_back(const_cast<char*>(a.c_str()));
+  }
+  args.push_back(nullptr);
+
+  // The child starts with every signal at its default and none blocked, whatever the game
+  // ignores or blocks itself.
+  posix_spawnattr_t attr;
+  if (int rc = posix_spawnattr_init(&attr)) return fail("spawn", rc);
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return fail(args[0], rc);
+
+  // The program may run for a long time (a browser); the game does not wait for it.
+  try {
+    std::thread([pid] {
+      int status;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+  } catch (...) {
+    // No thread: reap here instead, which may wait, rather than leave a zombie behind.
+    int status;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  return true;
+}
+
+// ============================================================================
+// [SECTION] Date and time
+// ============================================================================
+
+bool Now(LocalTime* out) {
+  std::time_t t = std::time(nullptr);
+  std::tm tm;
+  if (t == static_cast<std::time_t>(-1) || !localtime_r(&t, &tm)) return false;
+  out->year = tm.tm_year + 1900;
+  out->month = tm.tm_mon + 1;
+  out->day = tm.tm_mday;
+  out->hour = tm.tm_hour;
+  out->minute = tm.tm_min;
+  out->second = tm.tm_sec;
+  return true;
+}
+
+// ============================================================================
+// [SECTION] Atomic replace
+// ============================================================================
+
+const char* ReplaceResultText(ReplaceResult r) {
+  switch (r) {
+  case ReplaceResult::kReplaced:
+    return "replaced";
+  case ReplaceResult::kCannotOpen:
+    return "cannot open the temporary file";
+  case ReplaceResult::kShortWrite:
+    return "short write";
+  case ReplaceResult::kFlushFailed:
+    return "flush to disk failed";
+  case ReplaceResult::kCloseFailed:
+    return "close failed";
+  case ReplaceResult::kRenameFailed:
+    return "rename over the old file failed";
+  }
+  return "unknown";
+}
+
+// The folder part of a name, for syncing the directory entry after the rename.
+static std::string FolderOf(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return name.substr(0, slash);
+}
+
+ReplaceResult ReplaceFile(const std::string& utf8Name, const void* data, std::size_t size) {
+  if (utf8Name.empty() || utf8Name.find('\0') != std::string::npos) return ReplaceResult::kCannotOpen;
+  std::string tmp = utf8Name + ".tmp";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  // Nothing was created, so nothing is removed (the name may even be someone's folder).
+  if (!f) return ReplaceResult::kCannotOpen;
+
+  ReplaceResult result = ReplaceResult::kReplaced;
+  if (size > 0 && std::fwrite(data, 1, size, f) != size) {
+    result = ReplaceResult::kShortWrite;
+  } else if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) {
+    result = ReplaceResult::kFlushFailed;
+  }
+  if (std::fclose(f) != 0 && result == ReplaceResult::kReplaced) result = ReplaceResult::kCloseFailed;
+  if (result == ReplaceResult::kReplaced && std::rename(tmp.c_str(), utf8Name.c_str()) != 0)
+    result = ReplaceResult::kRenameFailed;
+  if (result != ReplaceResult::kReplaced) {
+    std::remove(tmp.c_str());
+    return result;
+  }
+  // Make the new directory entry itself durable; the data already is.
+  int dir = open(FolderOf(utf8Name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return result;
+}
+
+} // namespace platform
