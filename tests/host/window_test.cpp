@@ -178,6 +178,23 @@ TEST_F(Window, ReopeningGivesANewContextAndKeepsInputWorking) {
   window = FindWindow();
 }
 
+TEST_F(Window, TheLoopUpdatesAtTheSetRateAndRendersEveryTurn) {
+  host->SetUpdateRate(60);
+  double start = glfw2().GetTime();
+  delegate->on_update = [] {
+    if (delegate->updates == 30) glfw2().CloseWindow();
+  };
+  delegate->renders = delegate->updates = 0;
+  host->Run(); // re-opens the window and returns when it is gone
+  double elapsed = glfw2().GetTime() - start;
+  delegate->on_update = nullptr;
+  EXPECT_EQ(delegate->updates, 30);
+  EXPECT_GE(delegate->renders, 8); // at most four updates a frame
+  EXPECT_GE(elapsed, 29.0 / 60);   // never faster than the rate
+  host->SetDeviceWindow(640, 480, 0);
+  window = FindWindow();
+}
+
 TEST(Program, StartsUpAndReportsAMissingDisplay) {
   ProcessResult no_display = RunProcess({"/usr/bin/env", "-u", "DISPLAY", LEXORM_PROGRAM});
   EXPECT_EQ(no_display.out, "glfwInit failed\n");
