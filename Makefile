@@ -5,7 +5,7 @@ BUILD_BENCH  ?= build-bench
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test test-sanitize bench format clean
+.PHONY: all deps build run test test-sanitize bench format clean data-preview
 
 all: build
 
@@ -33,7 +33,11 @@ test-sanitize: deps
 bench: deps
 	cmake -S . -B $(BUILD_BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
-	@for b in $(BUILD_BENCH)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+	@scripts/with-display.sh bash -c 'for b in $(BUILD_BENCH)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done'
+
+data-preview: build
+	cmake --build $(BUILD) --target data-preview
+	@echo "contact sheet: $(BUILD)/data-preview.png"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -25,20 +25,20 @@ public:
   static constexpr int MaxVertices = 1024;
   static constexpr int MaxQuads = 256;
 
-  // Fields, in the order of the text (Part 3.1).
-  int width = 0, height = 0;     // window's drawable size, read at construction and BeginRender
-  uint32_t packedColor = 0;      // bytes r, g, b, a in memory order, each multiplied by alpha
+  // Fields.
+  int width = 0, height = 0;          // window's drawable size, read at construction and BeginRender
+  uint32_t packedColor = 0;           // bytes r, g, b, a in memory order, each multiplied by alpha
   float red = 0, green = 0, blue = 0; // last colour set, 0..255
-  float alpha = 0;               // last alpha set, 0..1
+  float alpha = 0;                    // last alpha set, 0..1
   float ix = 1, iy = 0, jx = 0, jy = 1, tx = 0, ty = 0; // (x, y) -> (ix*x + jx*y + tx, iy*x + jy*y + ty)
-  bool transformed = false;      // false exactly when the matrix is the identity
+  bool transformed = false;                             // false exactly when the matrix is the identity
   gxtkVertex batchVertices[MaxVertices];
   uint16_t quadIndices[MaxQuads * 6]; // quad q: 4q, 4q+1, 4q+2, 4q, 4q+2, 4q+3
   int batchKind = 0;  // 1 points, 2 lines, 3 triangles, 4 quads, n >= 5 polygons of n vertices
   int batchCount = 0; // vertices in the batch, 0..1024
   gxtkSurface* batchSurface = nullptr; // texture of the batch, null for untextured primitives
 
-  // Counters (not in the text): OpenGL draw calls issued (glDrawArrays/glDrawElements)
+  // Counters: OpenGL draw calls issued (glDrawArrays/glDrawElements)
   // and batches drawn, since construction. Tests and benchmarks read and may reset them.
   long long drawCalls = 0;
   long long batchesDrawn = 0;
@@ -57,14 +57,14 @@ public:
   virtual void Cls(float r, float g, float b); // drops the batch, clears to (r, g, b)/255 with alpha 1
   virtual void SetAlpha(float alpha);
   virtual void SetColor(float r, float g, float b);
-  virtual void SetBlend(int blend); // 1 additive, otherwise premultiplied alpha; flushes
+  virtual void SetBlend(int blend);                    // 1 additive, otherwise premultiplied alpha; flushes
   virtual void SetScissor(int x, int y, int w, int h); // window pixels, top-left origin; flushes
   virtual void SetMatrix(float ix, float iy, float jx, float jy, float tx, float ty);
   virtual void DrawPoint(float x, float y);
   virtual void DrawRect(float x, float y, float w, float h);
   virtual void DrawLine(float x1, float y1, float x2, float y2);
   virtual void DrawOval(float x, float y, float w, float h);
-  virtual void DrawPoly(Array<float> verts);  // (x, y) pairs
+  virtual void DrawPoly(Array<float> verts);                                            // (x, y) pairs
   virtual void DrawPoly2(Array<float> verts, gxtkSurface* surface, int srcx, int srcy); // (x, y, u, v)
   virtual void DrawSurface(gxtkSurface* surface, float x, float y);
   virtual void DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy, int srcw, int srch);

@@ -9,13 +9,13 @@
 
 class gxtkSurface : public Object {
 public:
-  // Fields, in the order of the text (Part 3.1).
+  // Fields.
   unsigned char* pixels = nullptr; // own copy, row-major, width*depth bytes a row; free()d; may be null
   int width = 0, height = 0;
-  int depth = 0;           // bytes per pixel, 1..4
-  unsigned int format = 0; // GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB or GL_RGBA (by depth)
-  int contextSeq = -1;     // glfwGraphicsSeq when the texture was made; -1: no texture
-  unsigned int texture = 0; // GL texture name
+  int depth = 0;                // bytes per pixel, 1..4
+  unsigned int format = 0;      // GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB or GL_RGBA (by depth)
+  int contextSeq = -1;          // glfwGraphicsSeq when the texture was made; -1: no texture
+  unsigned int texture = 0;     // GL texture name
   float uScale = 0, vScale = 0; // 1 / texture width, 1 / texture height
 
   gxtkSurface() = default;
@@ -25,7 +25,7 @@ public:
   virtual void Discard();
   virtual int Width();
   virtual int Height();
-  virtual bool Loaded(); // always true
+  virtual bool Loaded();               // always true
   virtual void OnUnsafeLoadComplete(); // Bind()
 
   // Takes ownership of data (a malloc'd block): stores the size and depth, chooses the
