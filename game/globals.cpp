@@ -1,9 +1,10 @@
 // game/globals.cpp — the program's module globals (zuInit) and its application (zuMain).
-// Depends on: runtime. The framework's globals and the game's application object join here
-// as those layers arrive; until then the program starts up, finds no application to run,
+// Depends on: runtime, app. The game's own globals and its application object join here
+// when the game arrives; until then the program starts up, finds no application to run,
 // and ends.
+#include "app/app.h"
 #include "runtime/startup.h"
 
-void zuInit() {}
+void zuInit() { zu_app_InitGlobals(); }
 
 int zuMain() { return 0; }
