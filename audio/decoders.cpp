@@ -1,5 +1,5 @@
 // audio/decoders.cpp — LoadWAV, LoadOGG and their registration with the host.
-// Depends on: decoders.h, host (glfw_game.h), stb_vorbis (libstb: the implementation is in
+// Depends on: decoders.h, host (desktop_game.h), stb_vorbis (libstb: the implementation is in
 // the library, only the declarations are included here).
 #include "decoders.h"
 
@@ -13,7 +13,7 @@
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 namespace {
 

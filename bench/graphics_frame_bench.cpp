@@ -26,7 +26,7 @@
 #include "graphics/device.h"
 #include "graphics/drawing.h"
 #include "graphics/image.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 #include "runtime/gc.h"
 
 namespace {

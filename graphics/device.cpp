@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "host/game.h"
-#include "host/glfw2.h"
-#include "host/glfw_game.h"
+#include "host/window_api.h"
+#include "host/desktop_game.h"
 
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1

@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 #ifndef GL_CLAMP_TO_EDGE
 #define GL_CLAMP_TO_EDGE 0x812F

@@ -1,5 +1,5 @@
 // host/files.cpp — the host's file services: paths, files, data, images, audio, saved state, date, URLs.
-// Depends on: game.h, glfw_game.h, platform.h, runtime, stb_image (libstb).
+// Depends on: game.h, desktop_game.h, platform.h, runtime, stb_image (libstb).
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <stb_image.h>
 
 #include "game.h"
-#include "glfw_game.h"
+#include "desktop_game.h"
 #include "platform.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // host/input.cpp — the window's callbacks as host events: key translation, characters, mouse,
 // the close request, the pointer, and game pads with their two button layouts.
-// Depends on: glfw_game.h, glfw2.h.
-#include "glfw_game.h"
+// Depends on: desktop_game.h, window_api.h.
+#include "desktop_game.h"
 
 int pjoys[4];
 

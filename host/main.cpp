@@ -1,9 +1,9 @@
 // host/main.cpp — the process entry and ZuQuokkaGame::Main, the start-up sequence.
-// Depends on: glfw_game.h, glfw2.h, runtime (startup.h). The program supplies zuInit and zuMain.
+// Depends on: desktop_game.h, window_api.h, runtime (startup.h). The program supplies zuInit and zuMain.
 #include <cstdio>
 #include <cstdlib>
 
-#include "glfw_game.h"
+#include "desktop_game.h"
 #include "runtime/startup.h"
 
 int ZuQuokkaGame::Main(int argc, char** argv) {

@@ -9,7 +9,7 @@
 
 #include "audio/decoders.h"
 #include "audio_support.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 namespace {
 

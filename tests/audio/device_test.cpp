@@ -14,7 +14,7 @@
 
 #include "audio/device.h"
 #include "audio_support.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 #include "tests/support/subprocess.h"
 
 namespace {

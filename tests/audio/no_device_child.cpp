@@ -6,7 +6,7 @@
 
 #include "audio/device.h"
 #include "audio/sound.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 namespace {
 

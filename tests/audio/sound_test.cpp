@@ -6,7 +6,7 @@
 
 #include "audio/sound.h"
 #include "audio_support.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 namespace {
 

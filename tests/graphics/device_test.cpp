@@ -18,7 +18,7 @@
 
 #include "graphics/device.h"
 #include "graphics/surface.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 namespace {
 

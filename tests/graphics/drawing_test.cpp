@@ -18,7 +18,7 @@
 #include <stb_image_write.h>
 
 #include "graphics/drawing.h"
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 namespace fs = std::filesystem;
 

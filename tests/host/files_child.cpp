@@ -1,5 +1,5 @@
 // tests/host/files_child.cpp — a host in its own process for the file tests; does what argv[1] asks.
-// Depends on: host (glfw_game.h), runtime.
+// Depends on: host (desktop_game.h), runtime.
 //   save DIR TEXT [LIMIT]   in DIR, SaveState of TEXT's file contents with the file size
 //                           limited to LIMIT bytes (SIGXFSZ ignored); prints the result
 //   loop DIR A B            in DIR, SaveState of A's then B's contents, over and over
@@ -12,7 +12,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 
 // The runtime's start-up is not used here, but the program that links it supplies these.
 void zuInit() {}

@@ -1,5 +1,5 @@
 // tests/host/files_test.cpp — the host's file services: paths, names, data, images, audio, state, date, URLs.
-// Depends on: host (game.h, glfw_game.h), runtime, libstb (writing PNGs), tests/support, files_child.
+// Depends on: host (game.h, desktop_game.h), runtime, libstb (writing PNGs), tests/support, files_child.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +21,7 @@
 
 #include <stb_image_write.h>
 
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 #include "tests/support/subprocess.h"
 
 namespace fs = std::filesystem;

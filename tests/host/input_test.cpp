@@ -3,8 +3,8 @@
 
 #include <map>
 
-#include "host/glfw_game.h"
-#include "tests/support/fake_glfw2.h"
+#include "host/desktop_game.h"
+#include "tests/support/fake_window_api.h"
 #include "tests/support/recording_delegate.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "host/glfw_game.h"
+#include "host/desktop_game.h"
 #include "tests/support/recording_delegate.h"
 #include "tests/support/subprocess.h"
 

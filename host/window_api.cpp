@@ -1,7 +1,7 @@
-// host/glfw2.cpp — the classic windowing calls implemented over GLFW 3. The only file that
+// host/window_api.cpp — the classic windowing calls implemented over GLFW 3. The only file that
 // includes GLFW.
-// Depends on: glfw2.h, GLFW 3.
-#include "glfw2.h"
+// Depends on: window_api.h, GLFW 3.
+#include "window_api.h"
 
 #include <GLFW/glfw3.h>
 

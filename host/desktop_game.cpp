@@ -1,6 +1,6 @@
-// host/glfw_game.cpp — ZuGlfwGame: opening the window, the main loop, display modes, time.
-// Depends on: glfw_game.h, glfw2.h, runtime.
-#include "glfw_game.h"
+// host/desktop_game.cpp — ZuGlfwGame: opening the window, the main loop, display modes, time.
+// Depends on: desktop_game.h, window_api.h, runtime.
+#include "desktop_game.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
-// host/glfw2.h — the windowing calls the host is written against, with the behaviour of the
+// host/window_api.h — the windowing calls the host is written against, with the behaviour of the
 // classic single-window API: one window at a time, re-opening gives a fresh context, key
 // numbers of that API, polled joysticks, a close request the host may refuse.
-// Depends on: nothing. glfw2.cpp implements it over GLFW 3 (the only file that includes
+// Depends on: nothing. window_api.cpp implements it over GLFW 3 (the only file that includes
 // GLFW); tests install a fake with glfw2_install.
 #pragma once
 

@@ -1,4 +1,4 @@
-// tests/support/fake_glfw2.h — a windowing layer without a window: a clock that moves only
+// tests/support/fake_window_api.h — a windowing layer without a window: a clock that moves only
 // when told, recorded calls, keys and focus set by the test, and hooks for event polling.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/glfw2.h"
+#include "host/window_api.h"
 
 class FakeGlfw2 : public Glfw2 {
 public:

@@ -1,13 +1,13 @@
-// host/glfw_game.h — ZuGlfwGame, the desktop host: the window, the main loop, display modes,
+// host/desktop_game.h — ZuGlfwGame, the desktop host: the window, the main loop, display modes,
 // keyboard, mouse and game-pad input, paths, files and images; ZuQuokkaGame, the one the
 // program creates.
-// Depends on: game.h, glfw2.h, runtime.
+// Depends on: game.h, window_api.h, runtime.
 #pragma once
 
 #include <string>
 
 #include "game.h"
-#include "glfw2.h"
+#include "window_api.h"
 
 // Raised each time a window is opened: every OpenGL object of the old context is gone.
 extern int glfwGraphicsSeq;
