@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/desktop_game.h"
 #include "host/game.h"
 #include "host/window_api.h"
-#include "host/desktop_game.h"
 
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1
@@ -229,20 +229,23 @@ void gxtkGraphics::DrawRect(float x, float y, float w, float h) {
 void gxtkGraphics::DrawOval(float x, float y, float w, float h) {
   float xr = w * 0.5f, yr = h * 0.5f;
   float cx = x + xr, cy = y + yr;
-  int n;
+  // The radii on screen, in whole pixels, decide the number of segments. Kept in floating
+  // point until clamped, so that no radius, however large (or not a number), overflows an int.
+  float size;
   if (transformed) {
     float dx = std::sqrt((xr * ix) * (xr * ix) + (xr * iy) * (xr * iy));
     float dy = std::sqrt((yr * jx) * (yr * jx) + (yr * jy) * (yr * jy));
-    n = static_cast<int>(dx + dy);
+    size = dx + dy;
   } else {
-    n = std::abs(static_cast<int>(xr)) + std::abs(static_cast<int>(yr));
+    size = std::fabs(std::trunc(xr)) + std::fabs(std::trunc(yr));
   }
-  if (n <= 11)
+  int n;
+  if (!(size >= 12))
     n = 12;
-  else if (n > MaxVertices)
+  else if (size >= MaxVertices)
     n = MaxVertices;
   else
-    n &= ~3;
+    n = static_cast<int>(size) & ~3;
 
   gxtkVertex* v = Begin(n, n, nullptr);
   for (int i = 0; i < n; ++i) {
@@ -281,22 +284,7 @@ void gxtkGraphics::DrawPoly2(Array<float> verts, gxtkSurface* surface, int srcx,
 }
 
 void gxtkGraphics::DrawSurface(gxtkSurface* surface, float x, float y) {
-  EnsureTexture(surface);
-  float w = static_cast<float>(surface->Width()), h = static_cast<float>(surface->Height());
-  float u1 = w * surface->uScale, v1 = h * surface->vScale;
-  gxtkVertex* v = Begin(4, 4, surface);
-  Put(v, x, y);
-  v[0].u = 0;
-  v[0].v = 0;
-  Put(v + 1, x + w, y);
-  v[1].u = u1;
-  v[1].v = 0;
-  Put(v + 2, x + w, y + h);
-  v[2].u = u1;
-  v[2].v = v1;
-  Put(v + 3, x, y + h);
-  v[3].u = 0;
-  v[3].v = v1;
+  gxtkGraphics::DrawSurface2(surface, x, y, 0, 0, surface->Width(), surface->Height());
 }
 
 void gxtkGraphics::DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy, int srcw,
@@ -326,9 +314,19 @@ void gxtkGraphics::DrawSurface2(gxtkSurface* surface, float x, float y, int srcx
 // [SECTION] Pixels and surfaces
 // ============================================================================
 
+namespace {
+// True when an array of `length` ints holds `h` rows of `w` from `offset`, rows `pitch` apart
+// (a negative pitch runs upwards). Worked out in 64 bits: no overflow.
+bool HoldsRows(int length, int offset, int w, int h, int pitch) {
+  if (w <= 0 || h <= 0) return false;
+  long long last = static_cast<long long>(h - 1) * pitch;
+  return offset + (last < 0 ? last : 0) >= 0 && offset + (last > 0 ? last : 0) + w <= length;
+}
+} // namespace
+
 void gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int offset, int pitch) {
   Flush();
-  if (w <= 0 || h <= 0) return;
+  if (!HoldsRows(pixels.Length(), offset, w, h, pitch)) return; // nothing outside the array
   std::size_t rowBytes = static_cast<std::size_t>(w) * 4;
   unsigned char* buf = static_cast<unsigned char*>(std::malloc(rowBytes * static_cast<std::size_t>(h)));
   if (!buf) return;
@@ -351,6 +349,7 @@ void gxtkGraphics::ReadPixels(Array<int> pixels, int x, int y, int w, int h, int
 
 void gxtkGraphics::WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int w, int h,
                                 int offset, int pitch) {
+  if (!HoldsRows(pixels.Length(), offset, w, h, pitch)) return; // nothing outside the array
   surface->SetSubData(x, y, w, h, reinterpret_cast<const unsigned int*>(pixels.begin() + offset), pitch);
 }
 

@@ -69,6 +69,8 @@ public:
   virtual void DrawSurface(gxtkSurface* surface, float x, float y);
   virtual void DrawSurface2(gxtkSurface* surface, float x, float y, int srcx, int srcy, int srcw, int srch);
   // Rows top to bottom; each int: alpha in the top byte, then red, green, blue in the lowest.
+  // Rows `pitch` ints apart from `offset`; a request the array cannot hold reads or writes
+  // nothing, and so does a rectangle outside the surface.
   virtual void ReadPixels(Array<int> pixels, int x, int y, int width, int height, int offset, int pitch);
   virtual void WritePixels2(gxtkSurface* surface, Array<int> pixels, int x, int y, int width, int height,
                             int offset, int pitch);

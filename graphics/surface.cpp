@@ -52,15 +52,7 @@ void Premultiply(unsigned char* p, int width, int height, int depth) {
 
 } // namespace
 
-gxtkSurface::~gxtkSurface() {
-  if (contextSeq == glfwGraphicsSeq && contextSeq > 0) {
-    GLuint t = texture;
-    glDeleteTextures(1, &t);
-    contextSeq = -1;
-  }
-  std::free(pixels);
-  pixels = nullptr;
-}
+gxtkSurface::~gxtkSurface() { gxtkSurface::Discard(); }
 
 void gxtkSurface::Discard() {
   if (contextSeq == glfwGraphicsSeq && contextSeq > 0) {
@@ -88,7 +80,8 @@ void gxtkSurface::SetData(unsigned char* data, int w, int h, int d) {
 }
 
 void gxtkSurface::SetSubData(int x, int y, int w, int h, const unsigned int* src, int pitch) {
-  if (format != GL_RGBA) return;
+  // Only a rectangle inside the surface is written (width - w cannot overflow: w > 0).
+  if (format != GL_RGBA || w <= 0 || h <= 0 || x < 0 || y < 0 || x > width - w || y > height - h) return;
   if (!pixels) {
     long long bytes = static_cast<long long>(width) * height * 4;
     if (bytes <= 0) return;

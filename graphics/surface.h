@@ -31,10 +31,10 @@ public:
   // Takes ownership of data (a malloc'd block): stores the size and depth, chooses the
   // format, premultiplies depths 2 and 4 in place. No texture.
   void SetData(unsigned char* data, int width, int height, int depth);
-  // GL_RGBA surfaces only: writes the w x h rectangle at (x, y) from src (ints with alpha
-  // in the top byte, then red, green, blue in the lowest; rows pitch ints apart) into the
-  // pixel copy premultiplied (allocating it when there is none) and into the texture of
-  // the current context.
+  // GL_RGBA surfaces only: writes the w x h rectangle at (x, y) from src (ints with alpha in
+  // the top byte, then red, green, blue in the lowest; rows pitch ints apart) into the pixel
+  // copy premultiplied (allocating it when there is none) and into the texture of the current
+  // context. A rectangle that does not lie inside the surface writes nothing.
   void SetSubData(int x, int y, int w, int h, const unsigned int* src, int pitch);
   // Binds the texture, making it first (from the pixel copy) when the surface has none in
   // the current context. Nothing when no context exists yet (glfwGraphicsSeq 0).

@@ -73,17 +73,15 @@ bool Spawn(const std::vector<std::string>& argv, std::string* error) {
   if (rc != 0) return fail(args[0], rc);
 
   // The program may run for a long time (a browser); the game does not wait for it.
-  try {
-    std::thread([pid] {
-      int status;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
-  } catch (...) {
-    // No thread: reap here instead, which may wait, rather than leave a zombie behind.
+  auto reap = [pid] {
     int status;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+  };
+  try {
+    std::thread(reap).detach();
+  } catch (...) {
+    reap(); // no thread: reap here instead, which may wait, rather than leave a zombie behind
   }
   return true;
 }

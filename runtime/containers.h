@@ -44,7 +44,9 @@ public:
     m_length = 0;
   }
   int Length() const { return m_length; }
+  // A negative length empties the stack.
   void SetLength(int n) {
+    if (n < 0) n = 0;
     if (n < m_length) {
       for (int i = n; i < m_length; ++i) m_data[i] = T();
     } else if (n > m_data.Length()) {

@@ -3,35 +3,10 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 #include "tests/support/subprocess.h"
 
 namespace audiotest {
-
-TempDir::TempDir() {
-  char name[] = "/tmp/lexorm-audio-XXXXXX";
-  path = mkdtemp(name);
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path, ec);
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream f(p, std::ios::binary | std::ios::trunc);
-  f << bytes;
-}
 
 bool RunTool(const std::vector<std::string>& args, std::string* why) {
   std::vector<std::string> argv = {"/usr/bin/env"};

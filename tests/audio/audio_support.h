@@ -1,6 +1,6 @@
-// tests/audio/audio_support.h — helpers of the audio tests: temporary folders, files made by
-// other tools (sox, oggenc) and by hand, the OpenAL Soft back end of a test process, and the
-// loudness of a wave-writer recording over time.
+// tests/audio/audio_support.h — helpers of the audio tests: files made by other tools (sox,
+// oggenc) and by hand, the OpenAL Soft back end of a test process, and the loudness of a
+// wave-writer recording over time.
 #pragma once
 
 #include <cstdint>
@@ -8,21 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_files.h"
+
 namespace audiotest {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-struct TempDir {
-  fs::path path;
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-};
-
-std::string ReadFile(const fs::path& p);
-void WriteFile(const fs::path& p, const std::string& bytes);
+// Temporary folders and whole files come from the shared test support.
+using ::ReadFile;
+using ::TempDir;
+using ::WriteFile;
 
 // Runs a tool from PATH; on failure returns false with the reason (its output) in *why.
 bool RunTool(const std::vector<std::string>& args, std::string* why);

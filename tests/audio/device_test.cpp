@@ -6,15 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <thread>
+#include <tuple>
 
 #include "audio/device.h"
 #include "audio_support.h"
 #include "host/desktop_game.h"
+#include "tests/support/collector.h"
+#include "tests/support/runtime_output.h"
 #include "tests/support/subprocess.h"
 
 namespace {
@@ -23,18 +22,16 @@ using namespace audiotest;
 
 // What the fake reader for ".pcm" files hands over, whatever the file holds.
 struct FakePcm {
-  int channels = 1, format = 2, frames = 100, hertz = 22050;
+  int channels, format, frames, hertz;
 } g_fake;
 
 unsigned char* FakeReader(std::FILE*, int* length, int* channels, int* format, int* hertz) {
-  std::size_t bytes = static_cast<std::size_t>(g_fake.frames) * (g_fake.channels > 0 ? g_fake.channels : 1) *
-                      (g_fake.format > 0 ? g_fake.format : 1);
-  auto* data = static_cast<unsigned char*>(std::calloc(bytes ? bytes : 1, 1));
   *length = g_fake.frames;
   *channels = g_fake.channels;
   *format = g_fake.format;
   *hertz = g_fake.hertz;
-  return data;
+  return static_cast<unsigned char*>(
+      std::calloc(std::max(1, g_fake.frames * 2 * 4), 1)); // room for any layout
 }
 
 class Device : public ::testing::Test {
@@ -42,6 +39,7 @@ protected:
   TempDir files;
   ZuGlfwGame host; // LoadAudioData
   gxtkAudio* device = nullptr;
+  int made = 0;
 
   void SetUp() override { Open(0); }
   void TearDown() override {
@@ -57,18 +55,14 @@ protected:
     ASSERT_NE(device->alcContext, nullptr) << "the null back end did not open";
   }
 
-  fs::path Wav(const std::string& name, double seconds, int channels = 1, int bits = 16) {
+  fs::path Wav(const std::string& name, double seconds) {
     WavLayout layout;
     layout.frames = static_cast<int>(seconds * layout.rate);
-    layout.channels = channels;
-    layout.bits = bits;
-    fs::path p = files.path / name;
-    WriteFile(p, MakeWav(layout));
-    return p;
+    WriteFile(files.path / name, MakeWav(layout));
+    return files.path / name;
   }
-  gxtkSample* Load(double seconds, const std::string& name = "") {
-    fs::path p = Wav(name.empty() ? "s" + std::to_string(++made) + ".wav" : name, seconds);
-    gxtkSample* s = device->LoadSample(String(p.c_str()));
+  gxtkSample* Load(double seconds) {
+    gxtkSample* s = device->LoadSample(String(Wav("s" + std::to_string(++made) + ".wav", seconds).c_str()));
     EXPECT_NE(s, nullptr);
     return s;
   }
@@ -80,25 +74,18 @@ protected:
   }
   // Waits until OpenAL reports the channel's source stopped (a one-shot ran out).
   bool WaitStopped(int channel) const {
-    for (int i = 0; i < 200; ++i) {
-      if (Al(channel, AL_SOURCE_STATE) == AL_STOPPED) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return WaitFor([&] { return Al(channel, AL_SOURCE_STATE) == AL_STOPPED; }, 1000);
   }
-
-  int made = 0;
 };
 
 // ============================================================================
-// [SECTION] Opening
+// [SECTION] Opening and the channels
 // ============================================================================
 
-TEST(DeviceOpen, PrintsOneLineSetsNoAttenuationAndGivesTheMusicChannelASource) {
+TEST(DeviceOpen, PrintsOneLineSetsNoAttenuationAndGivesOnlyTheMusicChannelASource) {
   ZuGlfwGame host;
-  testing::internal::CaptureStdout();
-  gxtkAudio* device = new gxtkAudio;
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "opening openal device\n");
+  gxtkAudio* device = nullptr;
+  EXPECT_EQ(StdoutOf([&] { device = new gxtkAudio; }), "opening openal device\n");
   ASSERT_NE(device->alcContext, nullptr);
   EXPECT_EQ(gxtkAudio::audio, device);
   EXPECT_EQ(alGetInteger(AL_DISTANCE_MODEL), AL_NONE);
@@ -111,11 +98,7 @@ TEST(DeviceOpen, PrintsOneLineSetsNoAttenuationAndGivesTheMusicChannelASource) {
   device->Close();
 }
 
-// ============================================================================
-// [SECTION] The channel state machine
-// ============================================================================
-
-TEST_F(Device, PlaySampleOnABusyChannelRestartsItWithTheNewSample) {
+TEST_F(Device, PlaySampleOnABusyChannelRestartsItWithTheNewSampleAndAFinishedOneReadsZero) {
   gxtkSample* looping = Load(0.5);
   gxtkSample* shortOne = Load(0.02);
   ASSERT_EQ(device->PlaySample(looping, 2, 1), 0);
@@ -123,34 +106,21 @@ TEST_F(Device, PlaySampleOnABusyChannelRestartsItWithTheNewSample) {
   EXPECT_EQ(Al(2, AL_LOOPING), 1);
   ASSERT_EQ(device->PlaySample(shortOne, 2, 0), 0);
   EXPECT_EQ(Source(2), source) << "the channel keeps its source";
-  EXPECT_EQ(device->channels[2].sample, shortOne);
   EXPECT_EQ(Al(2, AL_BUFFER), static_cast<ALint>(shortOne->buffer));
   EXPECT_EQ(Al(2, AL_LOOPING), 0);
   EXPECT_EQ(device->ChannelState(2), 1);
   ASSERT_TRUE(WaitStopped(2)) << "the looping sample would never stop";
+  EXPECT_EQ(device->channels[2].state, 1) << "the record learns of the end only when asked";
   EXPECT_EQ(device->ChannelState(2), 0);
-}
+  EXPECT_EQ(device->channels[2].state, 0);
 
-TEST_F(Device, AFinishedOneShotReadsZero) {
-  gxtkSample* s = Load(0.02);
-  device->PlaySample(s, 7, 0);
-  EXPECT_EQ(device->ChannelState(7), 1);
-  ASSERT_TRUE(WaitStopped(7));
-  EXPECT_EQ(device->channels[7].state, 1) << "the record learns of the end only when asked";
-  EXPECT_EQ(device->ChannelState(7), 0);
-  EXPECT_EQ(device->channels[7].state, 0);
-}
-
-TEST_F(Device, PauseOnAFinishedChannelLeavesZeroAndResumeThenDoesNothing) {
-  gxtkSample* s = Load(0.02);
-  device->PlaySample(s, 4, 0);
+  // Pausing the finished channel leaves it at 0, and resuming then starts nothing again.
+  device->PlaySample(shortOne, 4, 0);
   ASSERT_TRUE(WaitStopped(4));
   device->PauseChannel(4);
-  EXPECT_EQ(device->ChannelState(4), 0);
-  EXPECT_EQ(Al(4, AL_SOURCE_STATE), AL_STOPPED);
   device->ResumeChannel(4);
   EXPECT_EQ(device->ChannelState(4), 0);
-  EXPECT_EQ(Al(4, AL_SOURCE_STATE), AL_STOPPED) << "nothing was started again";
+  EXPECT_EQ(Al(4, AL_SOURCE_STATE), AL_STOPPED);
 }
 
 TEST_F(Device, PauseResumeAndStopMoveOnlyBetweenTheirStates) {
@@ -164,46 +134,39 @@ TEST_F(Device, PauseResumeAndStopMoveOnlyBetweenTheirStates) {
   device->ResumeChannel(0); // only a paused channel resumes
   EXPECT_EQ(device->ChannelState(0), 1);
   device->PauseChannel(0);
-  EXPECT_EQ(device->ChannelState(0), 2);
-  EXPECT_EQ(Al(0, AL_SOURCE_STATE), AL_PAUSED);
   device->PauseChannel(0); // again: still paused
   EXPECT_EQ(device->ChannelState(0), 2);
+  EXPECT_EQ(Al(0, AL_SOURCE_STATE), AL_PAUSED);
   device->ResumeChannel(0);
   EXPECT_EQ(device->ChannelState(0), 1);
   EXPECT_EQ(Al(0, AL_SOURCE_STATE), AL_PLAYING);
   device->PauseChannel(0);
   device->StopChannel(0); // a paused channel stops too
-  EXPECT_EQ(device->ChannelState(0), 0);
-  EXPECT_EQ(Al(0, AL_SOURCE_STATE), AL_STOPPED);
   device->ResumeChannel(0);
+  EXPECT_EQ(device->ChannelState(0), 0);
   EXPECT_EQ(Al(0, AL_SOURCE_STATE), AL_STOPPED);
 }
 
 TEST_F(Device, VolumePanAndRateCanBeSetBeforeAnythingPlays) {
   device->SetVolume(9, 0.25f);
   device->SetRate(9, 1.5f);
-  device->SetPan(9, 0);
   ALuint source = Source(9);
   ASSERT_NE(source, 0u);
-  float x = 9, y = 9, z = 9, gain = 0, pitch = 0;
-  alGetSource3f(source, AL_POSITION, &x, &y, &z);
-  EXPECT_FLOAT_EQ(x, 0);
-  EXPECT_FLOAT_EQ(y, 0);
-  EXPECT_FLOAT_EQ(z, -1) << "pan 0 is straight ahead";
-  device->SetPan(9, 1.5707964f);
-  alGetSource3f(source, AL_POSITION, &x, &y, &z);
-  EXPECT_FLOAT_EQ(x, 1);
-  EXPECT_NEAR(z, 0, 1e-6);
-  device->SetPan(9, -1.5707964f);
-  alGetSource3f(source, AL_POSITION, &x, &y, &z);
-  EXPECT_FLOAT_EQ(x, -1);
-
+  for (auto [pan, x, z] :
+       {std::tuple{0.0f, 0.0f, -1.0f}, {1.5707964f, 1.0f, 0.0f}, {-1.5707964f, -1.0f, 0.0f}}) {
+    device->SetPan(9, pan); // 0 is straight ahead
+    float got[3] = {9, 9, 9};
+    alGetSource3f(source, AL_POSITION, &got[0], &got[1], &got[2]);
+    EXPECT_NEAR(got[0], x, 1e-6) << pan;
+    EXPECT_EQ(got[1], 0.0f) << pan;
+    EXPECT_NEAR(got[2], z, 1e-6) << pan;
+  }
   device->PlaySample(Load(0.1), 9, 0);
   EXPECT_EQ(Source(9), source);
+  float gain = 0, pitch = 0;
   alGetSourcef(source, AL_GAIN, &gain);
   alGetSourcef(source, AL_PITCH, &pitch);
-  EXPECT_FLOAT_EQ(gain, 0.25f);
-  EXPECT_FLOAT_EQ(pitch, 1.5f);
+  EXPECT_EQ((std::vector<float>{gain, pitch}), (std::vector<float>{0.25f, 1.5f}));
 }
 
 TEST_F(Device, ChannelNumbersOutsideTheDeviceAreIgnored) {
@@ -220,10 +183,6 @@ TEST_F(Device, ChannelNumbersOutsideTheDeviceAreIgnored) {
   }
 }
 
-// ============================================================================
-// [SECTION] Sources running out (the source-limit seam)
-// ============================================================================
-
 TEST_F(Device, WhenSourcesRunOutAStoppedChannelsSourceIsTaken) {
   Open(3); // the music channel takes one: two are left for the sound channels
   gxtkSample* looping = Load(0.2);
@@ -234,23 +193,19 @@ TEST_F(Device, WhenSourcesRunOutAStoppedChannelsSourceIsTaken) {
 
   // Both still play: nothing to take.
   EXPECT_EQ(device->PlaySample(looping, 2, 0), -1);
-  EXPECT_EQ(Source(2), 0u);
   EXPECT_EQ(device->ChannelState(2), 0);
   device->SetVolume(3, 0.5f); // falls on no source
-  EXPECT_EQ(Source(3), 0u);
+  EXPECT_EQ(Source(2) + Source(3), 0u);
 
   // Once the short one has ended, its source moves to the channel that needs one.
   ASSERT_TRUE(WaitStopped(1));
   ASSERT_EQ(device->PlaySample(looping, 2, 1), 0);
   EXPECT_EQ(Source(2), shortSource);
   EXPECT_EQ(Source(1), 0u);
-  EXPECT_EQ(device->ChannelState(2), 1);
   EXPECT_EQ(device->ChannelState(0), 1) << "a playing channel keeps its source";
-  EXPECT_EQ(Al(0, AL_SOURCE_STATE), AL_PLAYING);
 
   // The music channel's source is never taken, even while no music plays.
   ALuint musicSource = device->channels[32].source;
-  EXPECT_EQ(device->MusicState(), 0);
   EXPECT_EQ(device->PlaySample(looping, 5, 0), -1);
   EXPECT_EQ(device->channels[32].source, musicSource);
   // A channel the game stopped gives its source up.
@@ -261,66 +216,49 @@ TEST_F(Device, WhenSourcesRunOutAStoppedChannelsSourceIsTaken) {
 }
 
 // ============================================================================
-// [SECTION] Loading samples
+// [SECTION] Samples and music
 // ============================================================================
 
-TEST_F(Device, LoadsEveryLayoutOpenALPlaysIntoOneBuffer) {
+TEST_F(Device, LoadsEveryLayoutOpenALPlaysAndNothingElse) {
   ZuGlfwGame::SetAudioReader(".pcm", FakeReader);
   WriteFile(files.path / "x.pcm", "any");
+  String pcm((files.path / "x.pcm").c_str());
   for (auto [channels, format] : {std::pair{1, 1}, {1, 2}, {2, 1}, {2, 2}}) {
     g_fake = FakePcm{channels, format, 300, 11025};
-    gxtkSample* s = device->LoadSample(String((files.path / "x.pcm").c_str()));
+    gxtkSample* s = device->LoadSample(pcm);
     ASSERT_NE(s, nullptr) << channels << " channels, " << format << " bytes";
-    ALint c = 0, bits = 0, hz = 0, size = 0;
-    alGetBufferi(s->buffer, AL_CHANNELS, &c);
-    alGetBufferi(s->buffer, AL_BITS, &bits);
-    alGetBufferi(s->buffer, AL_FREQUENCY, &hz);
-    alGetBufferi(s->buffer, AL_SIZE, &size);
-    EXPECT_EQ(c, channels);
-    EXPECT_EQ(bits, 8 * format);
-    EXPECT_EQ(hz, 11025);
-    EXPECT_EQ(size, 300 * channels * format);
+    std::vector<int> got;
+    for (ALenum property : {AL_CHANNELS, AL_BITS, AL_FREQUENCY, AL_SIZE}) {
+      ALint v = 0;
+      alGetBufferi(s->buffer, property, &v);
+      got.push_back(v);
+    }
+    EXPECT_EQ(got, (std::vector<int>{channels, 8 * format, 11025, 300 * channels * format}));
+  }
+  // No sample rather than one that silently plays nothing: layouts OpenAL cannot play, no
+  // frames, rate 0; and files that are missing or cannot be decoded.
+  const int bad[][4] = {{3, 2, 300, 22050}, {0, 2, 300, 22050}, {1, 3, 300, 22050}, {1, 0, 300, 22050},
+                        {1, 2, 0, 22050},   {1, 2, 100, 0}}; // channels, format, frames, rate
+  for (auto [channels, format, frames, hertz] : bad) {
+    g_fake = FakePcm{channels, format, frames, hertz};
+    EXPECT_EQ(device->LoadSample(pcm), nullptr) << channels << " " << format << " " << frames << " " << hertz;
   }
   ZuGlfwGame::SetAudioReader(".pcm", nullptr);
-}
-
-TEST_F(Device, ASampleOpenALCannotPlayIsNotLoaded) {
-  ZuGlfwGame::SetAudioReader(".pcm", FakeReader);
-  WriteFile(files.path / "x.pcm", "any");
-  for (auto [channels, format] : {std::pair{3, 2}, {6, 2}, {0, 2}, {1, 3}, {2, 4}, {1, 0}}) {
-    g_fake = FakePcm{channels, format, 300, 22050};
-    EXPECT_EQ(device->LoadSample(String((files.path / "x.pcm").c_str())), nullptr)
-        << channels << " channels, " << format << " bytes per sample";
-  }
-  g_fake = FakePcm{1, 2, 0, 22050};
-  EXPECT_EQ(device->LoadSample(String((files.path / "x.pcm").c_str())), nullptr) << "no frames";
-  g_fake = FakePcm{1, 2, 100, 0};
-  EXPECT_EQ(device->LoadSample(String((files.path / "x.pcm").c_str())), nullptr) << "rate 0";
-  ZuGlfwGame::SetAudioReader(".pcm", nullptr);
-}
-
-TEST_F(Device, AMissingOrUndecodableFileLoadsNothing) {
   WriteFile(files.path / "junk.wav", "RIFF....not a wave file");
   WriteFile(files.path / "junk.ogg", "OggS and then nothing");
-  WriteFile(files.path / "tune.mp3", "ID3");
-  for (const char* name : {"missing.wav", "junk.wav", "junk.ogg", "tune.mp3"})
+  for (const char* name : {"missing.wav", "junk.wav", "junk.ogg", "x.pcm"})
     EXPECT_EQ(device->LoadSample(String((files.path / name).c_str())), nullptr) << name;
 }
 
-// ============================================================================
-// [SECTION] Music
-// ============================================================================
-
-TEST_F(Device, MusicUsesChannel32Only) {
-  fs::path tune = Wav("tune.wav", 0.2);
-  ASSERT_EQ(device->PlayMusic(String(tune.c_str()), 1), 0);
+TEST_F(Device, MusicUsesChannel32OnlyAndAMissingFileStopsTheOldMusic) {
+  ASSERT_EQ(device->PlayMusic(String(Wav("tune.wav", 0.2).c_str()), 1), 0);
   EXPECT_EQ(device->MusicState(), 1);
   EXPECT_EQ(Al(32, AL_SOURCE_STATE), AL_PLAYING);
   EXPECT_EQ(Al(32, AL_LOOPING), 1);
   device->SetMusicVolume(0.5f);
   float gain = 0;
   alGetSourcef(Source(32), AL_GAIN, &gain);
-  EXPECT_FLOAT_EQ(gain, 0.5f);
+  EXPECT_EQ(gain, 0.5f);
   device->PauseMusic();
   EXPECT_EQ(device->MusicState(), 2);
   EXPECT_EQ(Al(32, AL_SOURCE_STATE), AL_PAUSED);
@@ -328,20 +266,16 @@ TEST_F(Device, MusicUsesChannel32Only) {
   EXPECT_EQ(device->MusicState(), 1);
   for (int i = 0; i < 32; ++i) EXPECT_EQ(Source(i), 0u) << "music touched channel " << i;
   device->StopMusic();
-  EXPECT_EQ(device->MusicState(), 0);
   EXPECT_EQ(Al(32, AL_SOURCE_STATE), AL_STOPPED);
-}
 
-TEST_F(Device, PlayMusicOfAMissingFileReturnsMinusOneAndLeavesTheMusicStopped) {
   ASSERT_EQ(device->PlayMusic(String(Wav("tune.wav", 0.2).c_str()), 1), 0);
-  ASSERT_EQ(device->MusicState(), 1);
   EXPECT_EQ(device->PlayMusic(String((files.path / "missing.ogg").c_str()), 1), -1);
   EXPECT_EQ(device->MusicState(), 0);
   EXPECT_EQ(Al(32, AL_SOURCE_STATE), AL_STOPPED) << "the old music was stopped";
 }
 
 // ============================================================================
-// [SECTION] Deferred deletion of discarded buffers
+// [SECTION] Buffers, the collector, no usable device
 // ============================================================================
 
 TEST_F(Device, ADiscardedBufferIsDeletedOnceNoPlayingSourceUsesIt) {
@@ -354,10 +288,8 @@ TEST_F(Device, ADiscardedBufferIsDeletedOnceNoPlayingSourceUsesIt) {
   ASSERT_TRUE(WaitStopped(1));
   looping->Discard();
   oneShot->Discard();
-  EXPECT_EQ(looping->buffer, 0u);
-  EXPECT_EQ(oneShot->buffer, 0u);
+  EXPECT_EQ(looping->buffer + oneShot->buffer, 0u);
   EXPECT_EQ(gxtkAudio::discarded, (std::vector<ALuint>{loopBuffer, shotBuffer}));
-  EXPECT_TRUE(alIsBuffer(loopBuffer));
 
   device->FlushDiscarded();
   EXPECT_EQ(gxtkAudio::discarded, std::vector<ALuint>{loopBuffer}) << "still playing: kept for later";
@@ -373,22 +305,7 @@ TEST_F(Device, ADiscardedBufferIsDeletedOnceNoPlayingSourceUsesIt) {
   EXPECT_TRUE(gxtkAudio::discarded.empty());
 }
 
-// ============================================================================
-// [SECTION] The collector
-// ============================================================================
-
 gxtkAudio* g_device;
-
-void ForceSweep() {
-  gc_ext_malloced(gc_sweep_threshold + 1);
-  gc_collect(nullptr);
-}
-
-void CollectFully() {
-  ForceSweep();
-  ForceSweep();
-  gc_flush_free_list();
-}
 
 TEST_F(Device, TheCollectorKeepsSamplesThatStillPlayAndDiscardsTheBuffersOfOthers) {
   gc_clear_roots();
@@ -400,7 +317,7 @@ TEST_F(Device, TheCollectorKeepsSamplesThatStillPlayAndDiscardsTheBuffersOfOther
   gxtkSample* looping = Load(0.1);
   gxtkSample* finished = Load(0.02);
   gxtkSample* unplayed = Load(0.02);
-  ALuint finishedBuffer = finished->buffer, unplayedBuffer = unplayed->buffer;
+  std::vector<ALuint> buffers = {finished->buffer, unplayed->buffer};
   device->PlaySample(looping, 0, 1);
   device->PlaySample(finished, 1, 0);
   ASSERT_TRUE(WaitStopped(1));
@@ -409,13 +326,9 @@ TEST_F(Device, TheCollectorKeepsSamplesThatStillPlayAndDiscardsTheBuffersOfOther
   EXPECT_TRUE(gc_is_live_object(looping)) << "a playing sample the game dropped stays";
   EXPECT_FALSE(gc_is_live_object(finished));
   EXPECT_FALSE(gc_is_live_object(unplayed));
-  std::vector<ALuint> handed = gxtkAudio::discarded;
-  std::sort(handed.begin(), handed.end());
-  EXPECT_EQ(handed, (std::vector<ALuint>{std::min(finishedBuffer, unplayedBuffer),
-                                         std::max(finishedBuffer, unplayedBuffer)}))
-      << "a collected sample hands its buffer over for deletion";
-  device->FlushDiscarded();
-  EXPECT_TRUE(gxtkAudio::discarded.empty());
+  std::sort(buffers.begin(), buffers.end());
+  std::sort(gxtkAudio::discarded.begin(), gxtkAudio::discarded.end());
+  EXPECT_EQ(gxtkAudio::discarded, buffers) << "a collected sample hands its buffer over for deletion";
 
   device->StopChannel(0);
   CollectFully();
@@ -424,14 +337,9 @@ TEST_F(Device, TheCollectorKeepsSamplesThatStillPlayAndDiscardsTheBuffersOfOther
   g_device = nullptr;
 }
 
-// ============================================================================
-// [SECTION] No usable device
-// ============================================================================
-
 TEST(NoDevice, TheDevicePrintsWhyEveryCallRunsWithoutEffectAndTheProgramCarriesOn) {
   TempDir tmp;
-  WavLayout layout;
-  WriteFile(tmp.path / "beep.wav", MakeWav(layout));
+  WriteFile(tmp.path / "beep.wav", MakeWav(WavLayout()));
   // No back end can open: OpenAL Soft is told to use one that does not exist.
   ProcessResult r = RunProcess({"/usr/bin/env", "-u", "ALSOFT_CONF", "ALSOFT_DRIVERS=lexorm-no-such-driver",
                                 NO_DEVICE_CHILD, (tmp.path / "beep.wav").string()},

@@ -2,11 +2,10 @@
 // reaches it (on OpenAL Soft's null back end): data paths, null sounds, channels, music.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "audio/sound.h"
 #include "audio_support.h"
 #include "host/desktop_game.h"
+#include "tests/support/collector.h"
 
 namespace {
 
@@ -79,16 +78,10 @@ TEST_F(Sound, GamePathsReachTheDeviceThroughFixDataPath) {
 }
 
 TEST_F(Sound, SoundsAndMusicLoadFromTheDataFolderBesideTheProgram) {
-  fs::path folder =
-      fs::read_symlink("/proc/self/exe").parent_path() / "data" / ("audio-test-" + std::to_string(getpid()));
-  fs::create_directories(folder);
-  WavLayout layout;
-  WriteFile(folder / "beep.wav", MakeWav(layout));
-  std::string game = "audio-test-" + std::to_string(getpid()) + "/beep.wav";
+  BesideProgram beside;
+  std::string game = beside.Put("data", "beep.wav", MakeWav(WavLayout())).substr(5); // from "data/" on
   c_Sound* sound = zu_audio_LoadSound(String(game.c_str()));
   int music = zu_audio_PlayMusic(String(game.c_str()), 0);
-  std::error_code ec;
-  fs::remove_all(folder, ec);
   EXPECT_NE(sound, nullptr);
   EXPECT_EQ(music, 0);
   EXPECT_EQ(spy->MusicState(), 1);
@@ -154,11 +147,7 @@ TEST_F(Sound, ASoundKeepsItsSampleThroughTheCollector) {
   gc_assign(g_sound, zu_audio_LoadSound(String(Wav("a.wav").c_str())));
   ASSERT_NE(g_sound, nullptr);
   gxtkSample* sample = g_sound->m_sample;
-  for (int i = 0; i < 2; ++i) {
-    gc_ext_malloced(gc_sweep_threshold + 1);
-    gc_collect(nullptr);
-  }
-  gc_flush_free_list();
+  CollectFully();
   EXPECT_TRUE(gc_is_live_object(g_sound));
   EXPECT_TRUE(gc_is_live_object(sample));
   EXPECT_TRUE(gc_is_live_object(spy));

@@ -195,12 +195,10 @@ TEST_F(Window, TheLoopUpdatesAtTheSetRateAndRendersEveryTurn) {
   window = FindWindow();
 }
 
-TEST(Program, StartsUpAndReportsAMissingDisplay) {
+TEST(Program, ReportsAMissingDisplay) {
   ProcessResult no_display = RunProcess({"/usr/bin/env", "-u", "DISPLAY", LEXORM_PROGRAM});
   EXPECT_EQ(no_display.out, "glfwInit failed\n");
   EXPECT_EQ(no_display.exit_code, 255);
-  ProcessResult normal = RunProcess({LEXORM_PROGRAM}, "", true);
-  EXPECT_EQ(normal.exit_code, 0) << normal.out << normal.err;
 }
 
 } // namespace

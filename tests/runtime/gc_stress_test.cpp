@@ -9,6 +9,7 @@
 
 #include "runtime/array.h"
 #include "runtime/gc.h"
+#include "tests/support/collector.h"
 
 namespace {
 
@@ -146,11 +147,7 @@ TEST(CollectorStress, RandomGraphsOverManyCycles) {
   ValidateLists();
 
   // Settle: two full cycles leave exactly the reachable objects alive.
-  gc_ext_malloced(gc_sweep_threshold + 1);
-  gc_collect(nullptr);
-  gc_ext_malloced(gc_sweep_threshold + 1);
-  gc_collect(nullptr);
-  gc_flush_free_list();
+  CollectFully();
   ValidateLists();
   std::unordered_set<const void*> reach = Reachable();
   EXPECT_EQ(g_alive.size(), reach.size());
@@ -158,11 +155,7 @@ TEST(CollectorStress, RandomGraphsOverManyCycles) {
 
   // Dropping every root lets everything die.
   gc_assign(g_slots, Array<GraphNode*>());
-  gc_ext_malloced(gc_sweep_threshold + 1);
-  gc_collect(nullptr);
-  gc_ext_malloced(gc_sweep_threshold + 1);
-  gc_collect(nullptr);
-  gc_flush_free_list();
+  CollectFully();
   EXPECT_EQ(g_alive.size(), 0u);
   gc_clear_roots();
 }

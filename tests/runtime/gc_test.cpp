@@ -3,6 +3,7 @@
 
 #include "runtime/array.h"
 #include "runtime/gc.h"
+#include "tests/support/collector.h"
 
 namespace {
 
@@ -30,19 +31,6 @@ Node* g_root;
 Listener* g_listener;
 Array<Node*> g_nodes;
 Array<Array<int>> g_grid;
-
-// Ends the current cycle now: sweeps and queues the roots for the next one.
-void ForceSweep() {
-  gc_ext_malloced(gc_sweep_threshold + 1);
-  gc_collect(nullptr);
-}
-
-// Two sweeps and destruction of everything that died: only what is reachable remains.
-void CollectFully() {
-  ForceSweep();
-  ForceSweep();
-  gc_flush_free_list();
-}
 
 class Collector : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // tests/support/subprocess.cpp — fork/exec with files for the child's streams.
 #include "subprocess.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -68,4 +69,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   std::remove(err.c_str());
   rmdir(dir);
   return result;
+}
+
+bool NoChildren() {
+  siginfo_t info{};
+  return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
 }

@@ -14,3 +14,6 @@ struct ProcessResult {
 // closed; otherwise it reads `input`. Gives up (killing the child) after `timeout_s`.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          bool close_stdin = false, int timeout_s = 30);
+
+// True when this process has no child at all, running or waiting to be reaped.
+bool NoChildren();

@@ -1,0 +1,32 @@
+// tests/support/runtime_output.h — what the runtime prints: its reports go to standard output,
+// run-time errors among them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+// Everything the call prints on standard output.
+template <class F> std::string StdoutOf(F&& call) {
+  testing::internal::CaptureStdout();
+  std::forward<F>(call)();
+  return testing::internal::GetCapturedStdout();
+}
+
+// For death tests: the runtime reports errors on standard output while the death test reads
+// standard error; and with nothing on standard input the debug stop ends the process with
+// status 255. Ends the process with status 3 if standard input cannot be replaced.
+void PrepareToDie();
+
+// The statement ends the process with the run-time error `text` (a string literal, read as
+// a regular expression). Statements that return normally fail the check.
+#define EXPECT_RUNTIME_ERROR(statement, text)                                                                \
+  EXPECT_EXIT(                                                                                               \
+      {                                                                                                      \
+        PrepareToDie();                                                                                      \
+        statement;                                                                                           \
+        std::exit(0);                                                                                        \
+      },                                                                                                     \
+      ::testing::ExitedWithCode(255), "(^|\n)Quokka Runtime Error : " text "\n")
