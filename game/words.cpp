@@ -1,0 +1,238 @@
+// game/words.cpp — the word bank and word rules: the letter table, sliced loading of the packed
+// word list, lookups with masks and blanks, scores, the letter bag and the word being formed.
+// Depends on: my_app.h, net (c_DataBuffer), host (path resolution), app (random), runtime.
+#include <cmath>
+#include <cstdint>
+
+#include "app/random.h"
+#include "host/game.h"
+#include "my_app.h"
+#include "runtime/errors.h"
+
+namespace {
+
+const char kWordListPath[] = "quokka://data/Lexorm.txt";
+constexpr int kSliceInts = 4096;  // integers copied per update while loading
+constexpr int kMinWordLength = 2; // words looked up in the list
+constexpr int kMaxWordLength = 12;
+constexpr int kMaxFormedLength = 19; // letters the word being formed may hold
+constexpr int kCellFloats = 10;
+constexpr int kGridStride = 20; // cells per grid row in m_Grid
+
+// Tile codes 1..26 are A..Z, 27 the blank: tiles of each code in a fresh bag (200), and points.
+// clang-format off
+const int kTileCounts[28] = {0,
+//  A   B  C  D  E   F  G  H  I   J  K  L  M  N   O   P  Q  R   S  T   U  V  W  X  Y  Z  [
+    18, 5, 5, 8, 24, 4, 6, 4, 17, 2, 2, 8, 4, 13, 14, 4, 2, 12, 8, 12, 8, 4, 4, 2, 4, 2, 4};
+const int kTileValues[29] = {0,
+    1,  3, 3, 2, 1,  4, 2, 4, 1,  7, 5, 4, 3, 2,  1,  3, 8, 1,  1, 1,  2, 5, 4, 6, 4, 8, 0, 0};
+// clang-format on
+
+// The letters of a packed pair, in order; zero fields are skipped.
+String Unpack(int first, int second) {
+  char16_t letters[kMaxWordLength];
+  int n = 0;
+  const std::uint32_t halves[2] = {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second)};
+  for (std::uint32_t half : halves)
+    for (int k = 0; k < 6; ++k) {
+      std::uint32_t v = (half >> (5 * k)) & 31u;
+      if (v != 0) letters[n++] = static_cast<char16_t>(64 + v);
+    }
+  return String(letters, n);
+}
+
+// How many letters a packed pair holds.
+int PackedLength(int first, int second) {
+  int n = 0;
+  const std::uint32_t halves[2] = {static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(second)};
+  for (std::uint32_t half : halves)
+    for (int k = 0; k < 6; ++k)
+      if ((half >> (5 * k)) & 31u) ++n;
+  return n;
+}
+
+} // namespace
+
+// ============================================================================
+// [SECTION] Letter table
+// ============================================================================
+
+void c_MyApp::p_InitLetterTables() {
+  gc_assign(m_BagCounts, Array<int>(kTileCounts, 28));
+  gc_assign(m_LetterValues, Array<int>(kTileValues, 29));
+}
+
+String c_MyApp::p_Chr(int code) {
+  char16_t c = static_cast<char16_t>(code);
+  return String(&c, 1);
+}
+
+// ============================================================================
+// [SECTION] Loading the word list
+// ============================================================================
+
+int c_MyApp::p_BankLoad() {
+  if (m_BankState == 0) {
+    c_DataBuffer* buffer = c_DataBuffer::m_Load(String(kWordListPath));
+    if (!buffer) {
+      if (!m_BankMissingSaid) {
+        String where = ZuGame::_game ? ZuGame::_game->PathToFilePath(String(kWordListPath)) : String();
+        if (where.Length() == 0) where = String(kWordListPath);
+        zuPrint(String("Word list not found: ") + where);
+        m_BankMissingSaid = 1;
+      }
+      return 0;
+    }
+    gc_assign(m_BankBuffer, buffer);
+    m_BankNext = 0;
+    m_BankState = 1;
+  }
+  if (!m_BankBuffer) return 0;
+  // Only whole 4-byte integers are copied (a trailing partial one is dropped), and never
+  // more than the store holds.
+  const unsigned char* bytes = m_BankBuffer->data;
+  int available = m_BankBuffer->length / 4;
+  if (available > m_WordStore.Length()) available = m_WordStore.Length();
+  const int first = m_BankNext;
+  int done = 0;
+  for (int k = 0; k < kSliceInts; ++k) {
+    const int i = first + k;
+    if (i >= available) {
+      m_BankNext = i < 0 ? 0 : i;
+      m_BankState = 2;
+      done = 1;
+      break;
+    }
+    const unsigned char* p = bytes + 4 * static_cast<std::size_t>(i);
+    m_WordStore[i] =
+        static_cast<int>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+  }
+  if (done) {
+    m_BankCount = m_BankNext;
+  } else {
+    m_BankCount = first;
+    m_BankNext += kSliceInts;
+  }
+  return 0;
+}
+
+// ============================================================================
+// [SECTION] Lookups and scores
+// ============================================================================
+
+String c_MyApp::p_GetWord(int first, int second) {
+  if (m_BankState == 0) return String("N/A");
+  if (m_BankState == 1) return String("Loading ") + String(m_BankCount);
+  return Unpack(first, second);
+}
+
+String c_MyApp::p_CheckWord(String word) {
+  if (m_BankState == 0) return String("N/A");
+  if (m_BankState == 1) return String("Loading ") + String(m_BankCount);
+  const int length = word.Length();
+  if (length < kMinWordLength || length > kMaxWordLength) return String();
+  String upper = word.ToUpper();
+  std::uint32_t target[2] = {0, 0}, mask[2] = {0, 0};
+  for (int i = 0; i < length; ++i) {
+    char16_t c = upper[i];
+    if (c < u'A' || c > u'Z') continue; // a blank or any other character matches any letter
+    const int shift = 5 * (i % 6);
+    target[i / 6] |= static_cast<std::uint32_t>(c - 64) << shift;
+    mask[i / 6] |= 31u << shift;
+  }
+  // Only complete pairs inside the loaded part of the store are scanned.
+  int count = m_BankCount;
+  if (count > m_WordStore.Length()) count = m_WordStore.Length();
+  const int* store = m_WordStore.begin();
+  for (int i = 0; i + 1 < count; i += 2) {
+    const std::uint32_t a = static_cast<std::uint32_t>(store[i]),
+                        b = static_cast<std::uint32_t>(store[i + 1]);
+    if ((a & mask[0]) != target[0] || (b & mask[1]) != target[1]) continue;
+    if (PackedLength(store[i], store[i + 1]) == length) return Unpack(store[i], store[i + 1]);
+  }
+  return String();
+}
+
+int c_MyApp::p_ScoreWord(String word) {
+  String found = p_CheckWord(word);
+  if (found.Length() == 0 || word.Length() == 0) return 0;
+  const int n = found.Length();
+  int sum = 0;
+  for (int i = 0; i < n && i < word.Length(); ++i) {
+    const char16_t c = word[i];
+    if (c >= u'A' && c <= u'[') sum += m_LetterValues[c - 64];
+  }
+  return n * sum;
+}
+
+// ============================================================================
+// [SECTION] The word being formed
+// ============================================================================
+
+int c_MyApp::p_CompleteWord() {
+  m_Player[29] = 1; // word-end request
+  m_WordScore = p_ScoreWord(m_Word);
+  if (m_WordScore == 0) {
+    p_PlaySFX(11, 1, 1, 0);
+  } else {
+    p_PlaySFX(10, 1, 1, 0);
+    m_Player[29] = 2;
+    m_Score += m_WordScore;
+  }
+  m_LastWord = m_Word;
+  m_LastWordScore = m_WordScore;
+  m_Word = String();
+  return 0;
+}
+
+int c_MyApp::p_AddLetter(int x, int y) {
+  // A cell outside the grid array is never read or taken.
+  const long long cell = static_cast<long long>(x) + static_cast<long long>(kGridStride) * y;
+  const long long record = cell * kCellFloats;
+  if (cell < 0 || record + kCellFloats > m_Grid.Length()) return 0;
+  const float v = m_Grid[static_cast<int>(record)];
+  m_CellIndex = static_cast<int>(record);
+  if (!(v > 0 && v < 28) || m_Word.Length() >= kMaxFormedLength) return 0;
+  m_Grid[m_CellIndex + 8] = 1;
+  const float r1 = zu_random_Rnd();
+  const float r2 = zu_random_Rnd();
+  p_PlaySFX(1 + static_cast<int>(std::floor(5.99f * r2)), 0.8f + 0.4f * r1, 1, 0);
+  m_Word += p_Chr(64 + static_cast<int>(v));
+  const int n = m_Word.Length();
+  m_Player[3] = static_cast<float>(x);
+  m_Player[4] = static_cast<float>(y);
+  m_Player[100 + n] = static_cast<float>(x);
+  m_Player[200 + n] = static_cast<float>(y);
+  return 0;
+}
+
+// ============================================================================
+// [SECTION] The letter bag
+// ============================================================================
+
+int c_MyApp::p_NewBag() {
+  p_SeedRnd(SEED_FROM_CLOCK);
+  int n = 0;
+  for (int code = 1; code <= 27; ++code)
+    for (int c = 0; c < m_BagCounts[code] && n < m_Bag.Length(); ++c) m_Bag[n++] = code;
+  for (int i = 0; i < n; ++i) {
+    int j = p_Rand(0, n - 1);
+    if (j < 0 || j >= n) j = i;
+    const int t = m_Bag[i];
+    m_Bag[i] = m_Bag[j];
+    m_Bag[j] = t;
+  }
+  m_BagSize = n - 1;
+  m_BagPos = 0;
+  return 0;
+}
+
+int c_MyApp::p_GetTile(int mode) {
+  if (m_BagPos > m_BagSize) {
+    if (mode != 1) return 29;
+    p_NewBag();
+  }
+  if (m_BagPos < 0 || m_BagPos >= m_Bag.Length()) return 29;
+  return m_Bag[m_BagPos++];
+}
