@@ -62,7 +62,7 @@ off_t Remaining(std::FILE* f, off_t end) {
 }
 
 // Skips n bytes that the file holds; false when fewer are left.
-bool Skip(std::FILE* f, off_t end, std::uint32_t n) {
+bool Skip(std::FILE* f, off_t end, std::uint64_t n) {
   if (static_cast<off_t>(n) > Remaining(f, end)) return false;
   return n == 0 || fseeko(f, static_cast<off_t>(n), SEEK_CUR) == 0;
 }
@@ -92,7 +92,8 @@ unsigned char* LoadWAV(std::FILE* f, int* length, int* channels, int* format, in
   if (numChannels != 1 && numChannels != 2) return nullptr;
   if (bits != 8 && bits != 16) return nullptr;
   if (rate == 0 || rate > static_cast<std::uint32_t>(INT_MAX)) return nullptr;
-  if (!Skip(f, end, fmtSize - 16)) return nullptr;
+  // A chunk of odd size is followed by a pad byte.
+  if (!Skip(f, end, fmtSize - 16 + (fmtSize & 1))) return nullptr;
 
   const std::uint32_t frameBytes = numChannels * (bits / 8);
   for (;;) {
@@ -100,7 +101,7 @@ unsigned char* LoadWAV(std::FILE* f, int* length, int* channels, int* format, in
     std::uint32_t size = 0;
     if (!ReadTag(f, tag) || !ReadU32(f, &size)) return nullptr; // ended before "data"
     if (!IsTag(tag, "data")) {
-      if (!Skip(f, end, size)) return nullptr; // a chunk past the end of the file
+      if (!Skip(f, end, static_cast<std::uint64_t>(size) + (size & 1))) return nullptr; // past the end
       continue;
     }
     if (static_cast<off_t>(size) > Remaining(f, end)) return nullptr; // truncated data

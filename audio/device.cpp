@@ -140,9 +140,10 @@ void gxtkAudio::mark() {
 
 void gxtkAudio::FlushDiscarded() {
   if (discarded.empty()) return;
-  // Finished sources let go of their buffers, so that those can be deleted.
+  // Stopped sources, finished or stopped by the game, let go of their buffers, so that those
+  // can be deleted.
   for (gxtkChannel& chan : channels) {
-    if (chan.state != 0 && SourceState(chan.source) == AL_STOPPED) alSourcei(chan.source, AL_BUFFER, 0);
+    if (chan.source && SourceState(chan.source) == AL_STOPPED) alSourcei(chan.source, AL_BUFFER, 0);
   }
   std::vector<ALuint> kept;
   for (ALuint buffer : discarded) {

@@ -1,41 +1,28 @@
-// tests/game/shell_test.cpp — the game shell without a window: the virtual screen, the image
-// detail level, the update order (hot keys, the key latch), the loading sequence and its
-// restart, suspend and resume, ending with progress saved, and the replay of the draw queue.
-// Depends on: game (c_MyApp, globals), app, graphics (a recording device), audio, host.
+// tests/game/shell_test.cpp — the game shell without a window: start-up, the virtual screen,
+// detail levels, the update (hot keys, latches), loading and its restart, suspend and resume,
+// ending with progress saved, and the replay of the draw queue through a counting device.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
+#include <functional>
+#include <string>
+#include <vector>
 
-#include "app/app.h"
-#include "audio/sound.h"
-#include "game/globals.h"
-#include "game/my_app.h"
 #include "graphics/drawing.h"
-
-namespace fs = std::filesystem;
+#include "tests/game/game_support.h"
+#include "tests/support/runtime_output.h"
 
 namespace {
 
-// ============================================================================
-// [SECTION] A host, a device and one game for the whole process
-// ============================================================================
+using Ints = std::vector<int>;
 
-class TestHost : public ZuGame {
-public:
-  int width = 640, height = 480, clock = 0;
-  int GetDeviceWidth() override { return width; }
-  int GetDeviceHeight() override { return height; }
-  int Millisecs() override { return clock; }
-};
-
-// Counts what reaches the device instead of drawing; no OpenGL.
+// Writes down the draw calls that reach it instead of drawing: no OpenGL.
 class CountingDevice : public gxtkGraphics {
 public:
-  int rects = 0, ovals = 0, lines = 0, images = 0;
-  float lastRect[4] = {0, 0, 0, 0};
+  std::string calls; // a letter a call: r(ect), o(val), l(ine), i(mage)
+  std::vector<float> lastRect;
   gxtkSurface* LoadSurface(const String&) override { return nullptr; }
   gxtkSurface* CreateSurface(int, int) override { return nullptr; }
   void SetColor(float, float, float) override {}
@@ -43,58 +30,48 @@ public:
   void SetBlend(int) override {}
   void SetScissor(int, int, int, int) override {}
   void SetMatrix(float, float, float, float, float, float) override {}
-  void DrawRect(float x, float y, float w, float h) override {
-    ++rects;
-    lastRect[0] = x, lastRect[1] = y, lastRect[2] = w, lastRect[3] = h;
-  }
-  void DrawOval(float, float, float, float) override { ++ovals; }
-  void DrawLine(float, float, float, float) override { ++lines; }
-  void DrawSurface2(gxtkSurface*, float, float, int, int, int, int) override { ++images; }
-  void Reset() { rects = ovals = lines = images = 0; }
+  void DrawRect(float x, float y, float w, float h) override { calls += 'r', lastRect = {x, y, w, h}; }
+  void DrawOval(float, float, float, float) override { calls += 'o'; }
+  void DrawLine(float, float, float, float) override { calls += 'l'; }
+  void DrawSurface2(gxtkSurface*, float, float, int, int, int, int) override { calls += 'i'; }
 };
 
-TestHost* host;
-CountingDevice* device;
-c_MyApp* game;
+CountingDevice* device = nullptr;
+std::string startOutput; // what start-up printed
 
+bool Saved() { return std::filesystem::exists(".quokkastate"); }
+
+// One started game for the whole process; every case begins in the menu at 640 x 480.
 class Shell : public ::testing::Test {
 protected:
+  c_MyApp* game = Game();
   static void SetUpTestSuite() {
-    if (game) return;
-    char dir[] = "/tmp/lexorm-shell-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    ASSERT_EQ(chdir(dir), 0); // the state file goes here
-    setenv("ALSOFT_DRIVERS", "null", 1);
-    host = new TestHost;
-    zu_app_InitGlobals();
-    zu_Tessel_InitGlobals();
-    device = new CountingDevice;
-    zu_graphics_SetGraphicsDevice(device);
+    if (device) return;
+    c_MyApp* game = Game(); // the globals first: they clear the devices
+    zu_graphics_SetGraphicsDevice(device = new CountingDevice);
     zu_audio_SetAudioDevice(new gxtkAudio);
     zu_input_SetInputDevice((new c_InputDevice)->m_new());
-    game = (new c_MyApp)->m_new();
-    game->p_OnCreate();
+    startOutput = StdoutOf([game] { game->p_OnCreate(); });
   }
   void SetUp() override {
     Resize(640, 480);
-    Render();
-    game->m_LoadStep = 0;
+    game->m_LoadStep = game->m_OptionsOpen = game->m_SidePanelOpen = game->m_KeyLatch = game->m_TouchLatch =
+        0;
     game->m_GameMode = 1;
-    game->m_OptionsOpen = game->m_SidePanelOpen = 0;
-    game->m_KeyLatch = game->m_TouchLatch = 0;
     zu_Tessel_DebugMode = 0;
   }
-  static void Resize(int w, int h) {
+  void Resize(int w, int h) { // a new device size, and the frame that notices it
     host->width = w;
     host->height = h;
     zu_app_ValidateDeviceWindow(true);
+    Render();
   }
-  static void Render() {
+  void Render() {
     zu_graphics_BeginRender();
     game->p_OnRender();
     zu_graphics_EndRender();
   }
-  static void Update() {
+  void Update() {
     host->clock += 16;
     zu_input_device->p_BeginUpdate();
     game->p_OnUpdate();
@@ -102,59 +79,48 @@ protected:
   }
 };
 
-// ============================================================================
-// [SECTION] Virtual screen and image detail
-// ============================================================================
+// [SECTION] Start-up, virtual screen, detail level, loading
 
-TEST_F(Shell, VirtualScreenFitsTheLargerScale) {
-  struct Case {
-    int w, h;
-    float scale, vw, vh;
-    int fit;
-  } cases[] = {
-      {640, 480, 1, 640, 480, 1}, {1280, 720, 2, 640, 360, 2}, {480, 640, 640.0f / 720, 540, 720, 2}};
-  for (const Case& c : cases) {
-    Resize(c.w, c.h);
-    Render();
-    EXPECT_NEAR(game->m_ScaleX, c.scale, 1e-4) << c.w << "x" << c.h;
-    EXPECT_EQ(game->m_ScaleY, game->m_ScaleX);
-    EXPECT_NEAR(zu_Tessel_jscrw, c.vw, 1e-2) << c.w << "x" << c.h;
-    EXPECT_NEAR(zu_Tessel_jscrh, c.vh, 1e-2) << c.w << "x" << c.h;
-    EXPECT_EQ(game->m_Landscape, c.vh <= c.vw ? 1 : 0);
-  }
+TEST_F(Shell, AMissingDataFolderIsReportedOnceWithThePathLookedFor) {
+  const std::string line = "Data folder not found: " + host->dataDir.string() + "/\n";
+  EXPECT_NE(startOutput.find(line), std::string::npos) << startOutput;
+  EXPECT_NE(startOutput.find("Highscores Loaded\n"), std::string::npos) << startOutput;
+  EXPECT_EQ(StdoutOf([this] { game->p_OnCreate(); }).find("Data folder"), std::string::npos);
 }
 
-TEST_F(Shell, MinimisedWindowKeepsTheScreenAndDoesNotReload) {
-  Resize(1280, 720);
-  Render();
-  game->m_LoadStep = 0;
-  for (auto size : {std::make_pair(0, 0), std::make_pair(1280, 0), std::make_pair(0, 720)}) {
-    Resize(size.first, size.second);
-    Render();
-    EXPECT_EQ(game->m_LoadStep, 0);
-    EXPECT_FLOAT_EQ(game->m_ScaleX, 2);
-    EXPECT_FLOAT_EQ(zu_Tessel_jscrh, 360);
-    Update(); // the pointer snapshot divides by the scale and the device width
-    EXPECT_EQ(game->m_LoadStep, 0);
+TEST_F(Shell, VirtualScreenFitsTheLargerScaleAndAZeroSizeWindowKeepsIt) {
+  // Device size, then scale and virtual size: 640 x 480 fitted, 1.5 times larger in portrait.
+  const float cases[][5] = {
+      {640, 480, 1, 640, 480}, {480, 640, 640.0f / 720, 540, 720}, {1280, 720, 2, 640, 360}};
+  for (const auto& c : cases) {
+    Resize(static_cast<int>(c[0]), static_cast<int>(c[1]));
+    EXPECT_NEAR(game->m_ScaleX, c[2], 1e-4) << c[0] << "x" << c[1];
+    EXPECT_EQ(game->m_ScaleY, game->m_ScaleX);
+    EXPECT_NEAR(zu_Tessel_jscrw, c[3], 1e-2) << c[0] << "x" << c[1];
+    EXPECT_NEAR(zu_Tessel_jscrh, c[4], 1e-2) << c[0] << "x" << c[1];
+    EXPECT_EQ(game->m_Landscape, c[4] <= c[3] ? 1 : 0);
   }
-  Resize(1280, 720); // restored at the same size: still nothing to reload
-  Render();
-  EXPECT_EQ(game->m_LoadStep, 0);
+  // Minimised after 1280 x 720: no division by zero, no reload, and none when restored.
+  game->m_LoadStep = 0;
+  const int sizes[][2] = {{0, 0}, {1280, 0}, {0, 720}, {1280, 720}};
+  for (const auto& size : sizes) {
+    Resize(size[0], size[1]);
+    Update(); // the pointer snapshot divides by the scale and the device width
+    EXPECT_EQ(game->m_LoadStep, 0) << size[0] << "x" << size[1];
+    EXPECT_EQ((std::vector<float>{game->m_ScaleX, zu_Tessel_jscrh}), (std::vector<float>{2, 360}));
+  }
 }
 
 TEST_F(Shell, DetailLevelThresholds) {
-  struct Case {
-    int w, h, level;
-  } cases[] = {{630, 470, 1}, {631, 470, 2}, {470, 631, 2}, {1230, 1000, 2}, {1231, 700, 4}, {700, 1231, 4}};
-  for (const Case& c : cases) {
-    Resize(c.w, c.h);
+  // Width, height, level: 2 from 631 pixels either way, 4 from 1231; minimised keeps the level.
+  const int cases[][3] = {{630, 470, 1},  {631, 470, 2},  {470, 631, 2}, {1230, 1000, 2},
+                          {1231, 700, 4}, {700, 1231, 4}, {0, 0, 4}};
+  for (const auto& c : cases) {
+    Resize(c[0], c[1]);
     game->p_PickDetailLevel();
-    EXPECT_EQ(game->m_HDLevel, c.level) << c.w << "x" << c.h;
-    EXPECT_FLOAT_EQ(game->m_HDScale, 1.0f / c.level);
+    EXPECT_EQ(game->m_HDLevel, c[2]) << c[0] << "x" << c[1];
+    EXPECT_FLOAT_EQ(game->m_HDScale, 1.0f / c[2]);
   }
-  Resize(0, 0);
-  game->p_PickDetailLevel();
-  EXPECT_EQ(game->m_HDLevel, 4); // a minimised window keeps its level
   zu_Tessel_UseHDImages = 0;
   Resize(1300, 1300);
   game->p_PickDetailLevel();
@@ -162,188 +128,129 @@ TEST_F(Shell, DetailLevelThresholds) {
   zu_Tessel_UseHDImages = 1;
 }
 
-// ============================================================================
-// [SECTION] Loading, hot keys, latches
-// ============================================================================
-
 TEST_F(Shell, LoadingTakesTwentyUpdatesAndRestartsOnResize) {
   game->p_Reload();
-  ASSERT_EQ(game->m_LoadStep, 1);
   int updates = 0;
-  while (game->m_LoadStep > 0 && updates < 100) {
-    Update();
-    ++updates;
-  }
+  for (; game->m_LoadStep > 0 && updates < 100; ++updates) Update();
   EXPECT_EQ(updates, 20);
-  EXPECT_EQ(game->m_ReservedImage, 81);
-  EXPECT_EQ(game->m_ImageInfo[3 * 81], 2048);
   game->m_GameMode = 10;
   Resize(800, 600);
-  Render();
   EXPECT_EQ(game->m_LoadStep, 1);
   EXPECT_EQ(game->m_GameMode, 10); // the screen that was showing carries on afterwards
-  game->m_GameMode = 1;
 }
+
+// [SECTION] Hot keys, latches, ending
 
 TEST_F(Shell, F1TogglesTheDebugLine) {
   Update();
-  int plain = game->m_DrawCount;
-  zu_input_device->p_KeyEvent(1, 112);
+  const int plain = game->m_DrawCount;
+  Press(112);
   Update();
-  zu_input_device->p_KeyEvent(2, 112);
-  EXPECT_EQ(zu_Tessel_DebugMode, 1);
   EXPECT_GT(game->m_DrawCount, plain); // the line's glyphs follow the screen's records
-  EXPECT_NEAR(game->m_DrawQueue[game->m_DrawCount - 15 + 2], zu_Tessel_jscrh - 16, 16);
+  EXPECT_NEAR(Record(Records() - 1)[2], zu_Tessel_jscrh - 16, 16);
   Update();
+  Release(112);
   EXPECT_EQ(zu_Tessel_DebugMode, 1); // held, not pressed again
-  zu_input_device->p_KeyEvent(1, 112);
+  Press(112);
   Update();
-  zu_input_device->p_KeyEvent(2, 112);
+  Release(112);
   EXPECT_EQ(zu_Tessel_DebugMode, 0);
 }
 
-TEST_F(Shell, BackKeyWithSidePanelOpenIsConsumedOnce) {
-  game->m_SidePanelOpen = 1;
-  zu_input_device->p_KeyEvent(1, 27); // Escape is game key 99
+TEST_F(Shell, BackKeyWithSidePanelOpenIsConsumedOnceAndVirtualPressesLastOneUpdate) {
+  game->m_SidePanelOpen = game->m_VButtons[3] = 1;
+  game->m_VButtons[5] = 2; // held
+  Press(27);               // Escape is the back control
   Update();
-  EXPECT_EQ(game->m_SidePanelOpen, 0);
-  EXPECT_EQ(game->m_KeyLatch, 1);
-  EXPECT_EQ(game->m_TouchLatch, 1);
+  EXPECT_EQ((Ints{game->m_SidePanelOpen, game->m_KeyLatch, game->m_TouchLatch}), (Ints{0, 1, 1}));
+  EXPECT_EQ(At(game->m_VButtons, {3, 5}), (Ints{0, 2}));
   game->m_SidePanelOpen = 1; // held: does not act again
   Update();
   EXPECT_EQ(game->m_SidePanelOpen, 1);
-  zu_input_device->p_KeyEvent(2, 27);
+  Release(27);
+  game->m_VButtons[5] = 0;
   Update();
   EXPECT_EQ(game->m_KeyLatch, 0);
-  game->m_SidePanelOpen = 0;
-}
-
-TEST_F(Shell, VirtualButtonPressesLastOneUpdate) {
-  game->m_VButtons[3] = 1;
-  game->m_VButtons[5] = 2;
-  Update();
-  EXPECT_EQ(game->m_VButtons[3], 0);
-  EXPECT_EQ(game->m_VButtons[5], 2);
-  game->m_VButtons[5] = 0;
 }
 
 using ShellDeathTest = Shell;
 
-TEST_F(ShellDeathTest, F4AndCloseSaveThenEndWithStatusZero) {
-  for (int key : {115, 432}) {
+TEST_F(ShellDeathTest, F4CloseAndBackSaveThenEndWithStatusZero) {
+  const std::function<void()> ends[] = {[this] { Press(115), Update(); }, [this] { Press(432), Update(); },
+                                        [this] { game->p_OnClose(); }, [this] { game->p_OnBack(); }};
+  for (int way = 0; way < 4; ++way) {
     std::remove(".quokkastate");
-    EXPECT_EXIT(
-        {
-          zu_input_device->p_KeyEvent(1, key);
-          Update();
-          std::exit(3); // not reached when the key ends the program
-        },
-        ::testing::ExitedWithCode(0), "")
-        << key;
-    EXPECT_TRUE(fs::exists(".quokkastate")) << key;
+    // The way out runs in a child; the exit with status 3 is reached only when it returns.
+    EXPECT_EXIT((ends[way](), std::exit(3)), ::testing::ExitedWithCode(0), "") << way;
+    EXPECT_TRUE(Saved()) << way;
   }
-  std::remove(".quokkastate");
-  EXPECT_EXIT(game->p_OnClose(), ::testing::ExitedWithCode(0), "");
-  EXPECT_TRUE(fs::exists(".quokkastate"));
 }
 
-// ============================================================================
-// [SECTION] Suspend, resume, pause icon
-// ============================================================================
+// [SECTION] Pausing and clearing
 
-TEST_F(Shell, SuspendInAGameComesBackPausedAtMidScreen) {
+TEST_F(Shell, SuspendInAGameComesBackPausedAndATouchOnThePauseIconPauses) {
   game->m_GameMode = 10;
   game->m_Paused = 0;
   game->m_VButtons[4] = 2;
   std::remove(".quokkastate");
   game->p_OnSuspend();
   EXPECT_EQ(zu_app__updateRate, 5);
-  EXPECT_TRUE(fs::exists(".quokkastate"));
+  EXPECT_TRUE(Saved());
   game->p_OnResume();
   EXPECT_EQ(zu_app__updateRate, 60);
-  EXPECT_EQ(game->m_Paused, 1);
-  EXPECT_EQ(game->m_PauseMenuShown, 1);
-  EXPECT_EQ(game->m_PauseSlide, static_cast<int>(zu_Tessel_jscrh / 2));
-  EXPECT_EQ(game->m_VButtons[4], 0);
+  EXPECT_EQ((Ints{game->m_Paused, game->m_PauseMenuShown, game->m_PauseSlide, game->m_VButtons[4]}),
+            (Ints{1, 1, static_cast<int>(zu_Tessel_jscrh / 2), 0}));
+
+  game->m_Paused = 0;
+  game->m_ImageInfo[3 * 97] = game->m_ImageInfo[3 * 97 + 1] = 32; // the icon at (16, 16) spans 0..32
+  game->m_HDScale = game->m_Down = 1;
+  game->m_TouchY[0] = 16;
+  for (int x : {40, 20}) {
+    game->m_TouchX[0] = x;
+    game->p_InGame();
+    EXPECT_EQ(game->m_Paused + game->m_TouchLatch, x < 32 ? 2 : 0) << x;
+  }
   game->m_GameMode = 1; // in the menu it comes back unpaused
+  game->m_Down = 0;
   game->p_OnSuspend();
   game->p_OnResume();
-  EXPECT_EQ(game->m_Paused, 0);
-  EXPECT_EQ(game->m_PauseMenuShown, 0);
+  EXPECT_EQ(game->m_Paused + game->m_PauseMenuShown, 0);
 }
 
-TEST_F(Shell, PauseIconTouchPausesTheGame) {
-  game->m_GameMode = 10;
-  game->m_Paused = 0;
-  game->m_ImageInfo[3 * 97] = game->m_ImageInfo[3 * 97 + 1] = 32;
-  game->m_HDScale = 1;
-  game->m_Down = 1;
-  game->m_TouchX[0] = 40; // outside the icon
-  game->m_TouchY[0] = 16;
-  game->p_InGame();
-  EXPECT_EQ(game->m_Paused, 0);
-  game->m_TouchX[0] = 20;
-  game->p_InGame();
-  EXPECT_EQ(game->m_Paused, 1);
-  EXPECT_EQ(game->m_TouchLatch, 1);
-  game->m_Paused = 0;
-  game->m_Down = 0;
-  game->m_GameMode = 1;
+TEST_F(Shell, FlushGameClearsTheGameState) {
+  game->m_Objects[5099] = game->m_Grid[4999999] = game->m_Player[499] = game->m_Particles[2490] = 1;
+  game->m_Player[500] = 7; // beyond the cleared part
+  game->m_Score = game->m_Paused = game->m_GameEnded = 5;
+  game->p_FlushGame();
+  EXPECT_EQ(game->m_Objects[5099] + game->m_Grid[4999999] + game->m_Player[499] + game->m_Particles[2490], 0);
+  EXPECT_EQ(game->m_Score + game->m_Paused + game->m_GameEnded, 0);
+  EXPECT_EQ(game->m_Player[500], 7);
 }
 
-// ============================================================================
 // [SECTION] Draw queue replay
-// ============================================================================
 
-TEST_F(Shell, ReplayDrawsAFullQueueAndNoMore) {
-  game->p_CLS2D(10, 20, 30, 1);
-  for (int i = 0; i < 2600; ++i) game->p_Rect(static_cast<float>(i % 600), 10, 4, 4);
-  EXPECT_EQ(game->m_DrawCount, 2499 * 15);
-  device->Reset();
-  Render();
-  EXPECT_EQ(device->rects, 1 + 2499); // the clearing rectangle, then every record
-  // A count beyond the queue never reads past it.
-  game->m_DrawQueue[kDrawQueueFloats - 15] = KIND_RECT; // the 2500th slot, never recorded into
-  game->m_DrawCount = kDrawQueueFloats + 1500;
-  device->Reset();
-  Render();
-  EXPECT_EQ(device->rects, 1 + kDrawQueueFloats / 15);
-}
-
-TEST_F(Shell, ReplayScalesRecordsAndSkipsEmptySlots) {
+TEST_F(Shell, ReplayScalesEveryRecordOfAFullQueueAndNoMore) {
   Resize(1280, 960);
-  Render();
   game->p_CLS2D(0, 0, 0, 1);
-  game->p_Rect(10, 20, 30, 40);
   game->p_Oval(100, 100, 5, 5);
   game->p_Line(0, 0, 50, 50);
   gc_assign(game->m_Images[7], nullptr);
   game->p_DrawImg(7, 10, 10, 0); // empty slot: nothing
-  device->Reset();
+  game->p_Rect(10, 20, 30, 40);
+  device->calls.clear();
   Render();
-  EXPECT_EQ(device->rects, 2);
-  EXPECT_EQ(device->ovals, 1);
-  EXPECT_EQ(device->lines, 1);
-  EXPECT_EQ(device->images, 0);
-  EXPECT_FLOAT_EQ(device->lastRect[0], 20);
-  EXPECT_FLOAT_EQ(device->lastRect[1], 40);
-  EXPECT_FLOAT_EQ(device->lastRect[2], 60);
-  EXPECT_FLOAT_EQ(device->lastRect[3], 80);
-}
+  EXPECT_EQ(device->calls, "rolr"); // the clearing rectangle first
+  EXPECT_EQ(device->lastRect, (std::vector<float>{20, 40, 60, 80}));
 
-TEST_F(Shell, FlushGameClearsTheGameState) {
-  game->m_Objects[5099] = 1;
-  game->m_Grid[4999999] = 1;
-  game->m_Player[499] = 1;
-  game->m_Player[500] = 7; // beyond the cleared part
-  game->m_Score = game->m_Paused = game->m_GameEnded = 5;
-  game->p_FlushGame();
-  EXPECT_EQ(game->m_Objects[5099], 0);
-  EXPECT_EQ(game->m_Grid[4999999], 0);
-  EXPECT_EQ(game->m_Player[499], 0);
-  EXPECT_EQ(game->m_Player[500], 7);
-  EXPECT_EQ(game->m_Score + game->m_Paused + game->m_GameEnded, 0);
-  EXPECT_EQ(game->m_ParticleMax, 250);
+  for (int i = 0; i < 2600; ++i) game->p_Rect(static_cast<float>(i % 600), 10, 4, 4);
+  device->calls.clear();
+  Render();
+  EXPECT_EQ(device->calls, "rol" + std::string(2499 - 3, 'r'));
+  game->m_DrawQueue[kDrawQueueFloats - 15] = KIND_RECT; // the 2500th slot, never recorded into
+  game->m_DrawCount = kDrawQueueFloats + 1500;          // a count beyond the queue
+  device->calls.clear();
+  Render();
+  EXPECT_EQ(device->calls, "rol" + std::string(2500 - 3, 'r'));
 }
 
 } // namespace

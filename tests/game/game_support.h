@@ -1,0 +1,53 @@
+// tests/game/game_support.h — the set-up every game test shares: a host the test steers, the
+// globals and one c_MyApp per process in a folder of its own, and the draw queue read back.
+#pragma once
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "game/globals.h"
+#include "game/my_app.h"
+#include "host/game.h"
+
+// A host without a window. The device size and the clock are the test's (each reading returns
+// the clock, then moves it on by `tick`); "quokka://data/" is `dataDir`; the saved state goes to
+// ".quokkastate" in the current folder, or stays in `state`.
+class TestHost : public ZuGame {
+public:
+  int width = 640, height = 480, clock = 0, tick = 0;
+  std::filesystem::path dataDir;
+  bool stateInMemory = false;
+  std::string state;
+
+  int GetDeviceWidth() override { return width; }
+  int GetDeviceHeight() override { return height; }
+  int Millisecs() override { return (clock += tick) - tick; }
+  String PathToFilePath(const String& path) override;
+  int SaveState(const String& s) override;
+  String LoadState() override;
+};
+
+extern TestHost* host;
+
+// The game of this process, made on the first call with the host and every module global, in
+// a fresh temporary folder (its "data" is not made); OpenAL Soft plays into nothing. No devices.
+c_MyApp* Game();
+
+// The entries of an array at the given places.
+template <class T> std::vector<T> At(const Array<T>& a, std::initializer_list<int> at) {
+  std::vector<T> out;
+  for (int i : at) out.push_back(a[i]);
+  return out;
+}
+
+// Key events on the installed input device.
+void Press(int code);
+void Release(int code);
+
+// The draw queue: its record count, one record, one field of every record, some fields of one.
+int Records();
+const float* Record(int i);
+std::vector<float> Field(int f);
+std::vector<float> Fields(int record, std::initializer_list<int> fields);
