@@ -214,11 +214,11 @@ bool zu_input_TouchDown(int index) { return index >= -383 && index <= 127 && zu_
 float zu_input_TouchX(int index) { return zu_input_device->p_TouchX(index); }
 float zu_input_TouchY(int index) { return zu_input_device->p_TouchY(index); }
 
-// Pad codes are 256..511: a negative button or unit must not read another key's state.
+// Pads 0..3 with buttons 0..31 own codes 256..383; anything else would read a touch, the
+// back or close key, or another pad's button.
 static int JoyCode(int button, int unit) {
-  if (button < 0 || unit < 0 || button > 511 || unit > 15) return 0;
-  int code = button | 256 | (unit * 32);
-  return code <= 511 ? code : 0;
+  if (button < 0 || button > 31 || unit < 0 || unit > 3) return 0;
+  return button | 256 | (unit * 32);
 }
 bool zu_input_JoyDown(int button, int unit) {
   int code = JoyCode(button, unit);

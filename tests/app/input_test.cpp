@@ -145,6 +145,11 @@ TEST_F(Input, PadsArePolledUntilTheFirstAbsentOne) {
   EXPECT_FALSE(zu_input_JoyDown(-191, 0)); // -191 | 256 would be code 65
   EXPECT_EQ(zu_input_JoyHit(-191, 0), 0);
   EXPECT_FALSE(zu_input_JoyDown(2, -1));
+  in->p_TouchEvent(7, 0, 1, 1);         // touch 0 is code 384 ...
+  EXPECT_FALSE(zu_input_JoyDown(0, 4)); // ... which pad 4's button 0 would read
+  in->p_KeyEvent(1, 256 + 32 + 2);      // pad 1's button 2 ...
+  EXPECT_TRUE(zu_input_JoyDown(2, 1));
+  EXPECT_FALSE(zu_input_JoyDown(32 + 2, 0)); // ... is not pad 0's button 34
   EXPECT_FLOAT_EQ(zu_input_JoyX(5, 0), 0);
   EXPECT_FLOAT_EQ(zu_input_JoyY(0, 9), 0);
 }
