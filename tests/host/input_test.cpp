@@ -1,6 +1,7 @@
 // tests/host/input_test.cpp — key translation, characters, mouse and close events, game pads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "host/desktop_game.h"
@@ -29,11 +30,11 @@ TEST(Keys, TranslationTable) {
 }
 
 TEST(Keys, CharactersSentWithKeys) {
-  for (int k : {8, 9, 13, 27}) EXPECT_EQ(ZuGlfwGame::KeyToChar(k), k);
-  for (int k = 33; k <= 40; ++k) EXPECT_EQ(ZuGlfwGame::KeyToChar(k), 65536 + k);
-  EXPECT_EQ(ZuGlfwGame::KeyToChar(45), 65536 + 45);
-  EXPECT_EQ(ZuGlfwGame::KeyToChar(46), 127);
-  for (int k : {0, 32, 41, 44, 47, 65, 112, 432}) EXPECT_EQ(ZuGlfwGame::KeyToChar(k), 0) << k;
+  for (int k = -1; k < 440; ++k) {
+    bool navigation = (k >= 33 && k <= 40) || k == 45; // 65536 + the key
+    int want = (k == 8 || k == 9 || k == 13 || k == 27) ? k : k == 46 ? 127 : navigation ? 65536 + k : 0;
+    EXPECT_EQ(ZuGlfwGame::KeyToChar(k), want) << k;
+  }
 }
 
 class Events : public ::testing::Test {
@@ -77,9 +78,7 @@ TEST_F(Events, MouseButtonsAndMotion) {
                                            "mouse 4 2 120,45"}));
 }
 
-// ============================================================================
-// Game pads, through the real layer with a pad source of the test's own
-// ============================================================================
+// Game pads, through the real layer with a pad source of the test's own.
 
 struct Pad {
   std::vector<float> axes; // as the system reports them (Y down)
@@ -90,16 +89,13 @@ class FakePads : public Glfw2JoystickSource {
 public:
   std::map<int, Pad> pads;
   bool Present(int joy) override { return pads.count(joy) > 0; }
-  int Axes(int joy, float* axes, int max) override {
-    const Pad& p = pads[joy];
-    int n = std::min<int>(max, static_cast<int>(p.axes.size()));
-    for (int i = 0; i < n; ++i) axes[i] = p.axes[i];
-    return n;
-  }
+  int Axes(int joy, float* axes, int max) override { return Copy(pads[joy].axes, axes, max); }
   int Buttons(int joy, unsigned char* buttons, int max) override {
-    const Pad& p = pads[joy];
-    int n = std::min<int>(max, static_cast<int>(p.buttons.size()));
-    for (int i = 0; i < n; ++i) buttons[i] = p.buttons[i];
+    return Copy(pads[joy].buttons, buttons, max);
+  }
+  template <class T> static int Copy(const std::vector<T>& from, T* to, int max) {
+    int n = std::min<int>(max, static_cast<int>(from.size()));
+    std::copy_n(from.begin(), n, to);
     return n;
   }
 };
@@ -113,6 +109,14 @@ protected:
   void SetUp() override { glfw2_set_joystick_source(&source); }
   void TearDown() override { glfw2_set_joystick_source(nullptr); }
   bool Poll(int port) { return host.PollJoystick(port, x, y, z, buttons); }
+  // The two sticks as x0, y0, z0, x1, y1, z1 (Y up), and the outputs that are down.
+  std::vector<float> Sticks() { return {x[0], y[0], z[0], x[1], y[1], z[1]}; }
+  std::vector<int> Down() {
+    std::vector<int> down;
+    for (int i = 0; i < 32; ++i)
+      if (buttons[i]) down.push_back(i);
+    return down;
+  }
 };
 
 TEST_F(Pads, FourteenButtonsAndFiveAxesUseLayoutA) {
@@ -122,32 +126,24 @@ TEST_F(Pads, FourteenButtonsAndFiveAxesUseLayoutA) {
   pad.buttons[0] = pad.buttons[7] = pad.buttons[10] = pad.buttons[13] = 1;
   source.pads[0] = pad;
   ASSERT_TRUE(Poll(0));
-  // Odd axes arrive pointing up: axis 1 is -0.5, axis 3 is -0.125.
-  EXPECT_FLOAT_EQ(x[0], 0.25f);
-  EXPECT_FLOAT_EQ(y[0], -0.5f);
-  EXPECT_FLOAT_EQ(z[0], -0.75f);
-  EXPECT_FLOAT_EQ(x[1], 1.0f);   // axis 4
-  EXPECT_FLOAT_EQ(y[1], 0.125f); // -axis 3
-  EXPECT_FLOAT_EQ(z[1], 0.75f);  // -axis 2
+  // Odd axes arrive pointing down; the second stick is axis 4, -axis 3 and -axis 2.
+  EXPECT_EQ(Sticks(), (std::vector<float>{0.25f, -0.5f, -0.75f, 1.0f, 0.125f, 0.75f}));
   // Outputs 0..7 are buttons 0..7, 8..11 the last four (10..13), 12 and 13 buttons 8 and 9.
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(buttons[i], i == 0 || i == 7 || i == 8 || i == 11) << "button " << i;
+  EXPECT_EQ(Down(), (std::vector<int>{0, 7, 8, 11}));
 }
 
 TEST_F(Pads, OtherPadsUseLayoutB) {
   Pad pad;
   pad.axes = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};
-  pad.buttons.assign(10, 0);
-  pad.buttons[1] = 1; // output 0
-  pad.buttons[6] = 1; // output 8 (10 - 4) and the analogue output 2
+  pad.buttons.assign(14, 0); // fourteen buttons, but six axes
+  pad.buttons[1] = 1;        // output 0
+  pad.buttons[6] = 1;        // the analogue output 2
+  pad.buttons[10] = 1;       // outputs 8 (14 - 4) and 12
   source.pads[3] = pad;
   ASSERT_TRUE(Poll(0));
-  EXPECT_FLOAT_EQ(x[0], 0.1f);
-  EXPECT_FLOAT_EQ(y[0], -0.2f);
-  EXPECT_FLOAT_EQ(z[0], 1.0f); // button 6
-  EXPECT_FLOAT_EQ(x[1], 0.3f);
-  EXPECT_FLOAT_EQ(y[1], 0.4f); // -axis 3, which arrived as -0.4
-  EXPECT_FLOAT_EQ(z[1], 0.0f); // button 7
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(buttons[i], i == 0 || i == 8) << "button " << i;
+  // The triggers are buttons 6 and 7; the second stick axis 2 and -axis 3.
+  EXPECT_EQ(Sticks(), (std::vector<float>{0.1f, -0.2f, 1.0f, 0.3f, 0.4f, 0.0f}));
+  EXPECT_EQ(Down(), (std::vector<int>{0, 8, 12}));
 }
 
 TEST_F(Pads, PortsAreRebuiltOnlyWhenPortZeroIsPolled) {
@@ -157,9 +153,7 @@ TEST_F(Pads, PortsAreRebuiltOnlyWhenPortZeroIsPolled) {
   source.pads[2] = small;
   source.pads[5] = small;
   EXPECT_TRUE(Poll(0));
-  EXPECT_EQ(pjoys[0], 2);
-  EXPECT_EQ(pjoys[1], 5);
-  EXPECT_EQ(pjoys[2], -1);
+  EXPECT_EQ((std::vector<int>{pjoys[0], pjoys[1], pjoys[2]}), (std::vector<int>{2, 5, -1}));
   EXPECT_TRUE(Poll(1));
   x[0] = 42;
   EXPECT_FALSE(Poll(2));
@@ -169,9 +163,7 @@ TEST_F(Pads, PortsAreRebuiltOnlyWhenPortZeroIsPolled) {
   EXPECT_TRUE(Poll(1)); // the table still names joystick 5 for port 1
   EXPECT_TRUE(Poll(0)); // rebuilt: 5 is now port 0
   EXPECT_EQ(pjoys[0], 5);
-  EXPECT_FALSE(Poll(1));
-  EXPECT_FALSE(Poll(4));
-  EXPECT_FALSE(Poll(-1));
+  for (int port : {1, 4, -1}) EXPECT_FALSE(Poll(port)) << port;
 }
 
 } // namespace

@@ -51,9 +51,8 @@ TEST_F(Loop, SlowFramesRunFourUpdatesThenDropTheBacklog) {
 
 TEST_F(Loop, FastFramesSleepUntilTheNextUpdate) {
   host.SetUpdateRate(50);
-  EXPECT_EQ(Turn(), 1);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(Turn(), 1);
-  ASSERT_EQ(fake.sleeps.size(), 10u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Turn(), 1);
+  ASSERT_EQ(fake.sleeps.size(), 3u);
   for (double s : fake.sleeps) EXPECT_NEAR(s, 0.02, 1e-9);
   // Frames of 30 ms: the update falls behind, and every other frame two updates catch up.
   delegate->on_render = [&] { fake.now += 0.030; };
@@ -66,9 +65,9 @@ TEST_F(Loop, FastFramesSleepUntilTheNextUpdate) {
 TEST_F(Loop, RateZeroRunsOneUpdatePerFrameWithoutSleeping) {
   host.SetUpdateRate(0);
   delegate->on_render = [&] { fake.now += 0.25; };
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(Turn(), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Turn(), 1);
+  EXPECT_EQ(delegate->renders, 3);
   EXPECT_TRUE(fake.sleeps.empty());
-  EXPECT_EQ(delegate->renders, 5);
 }
 
 TEST_F(Loop, ARateChangeInsideAnUpdateEndsTheCatchUp) {
@@ -128,14 +127,9 @@ TEST_F(Loop, ReopeningReleasesHeldKeysAndCentresTheWindow) {
                                                   "swap interval 1"}));
 }
 
-TEST_F(Loop, TheCloseRequestBecomesTheCloseKey) {
-  ASSERT_NE(fake.events, nullptr);
-  EXPECT_EQ(fake.events->OnWindowClose(), 0);
+TEST_F(Loop, TheCloseRequestBecomesTheCloseKeyAndRunEndsWhenTheWindowCloses) {
+  EXPECT_EQ(fake.events->OnWindowClose(), 0); // the window stays
   EXPECT_EQ(log, (std::vector<std::string>{"key 1 432", "key 2 432"}));
-  EXPECT_TRUE(fake.open);
-}
-
-TEST_F(Loop, RunEndsWhenTheWindowCloses) {
   int frames = 0;
   delegate->on_render = [&] {
     if (++frames == 3) fake.open = false;
@@ -166,15 +160,12 @@ TEST(GuardedCalls, NothingReachesTheDelegateBeforeStartAndSuspendIsOnce) {
   host.UpdateGame();
   host.SuspendGame();
   EXPECT_TRUE(log.empty());
-  host.StartGame();
-  host.StartGame();
-  host.SuspendGame();
-  host.SuspendGame();
+  for (int twice = 0; twice < 2; ++twice) host.StartGame();
+  for (int twice = 0; twice < 2; ++twice) host.SuspendGame();
   host.UpdateGame(); // no updates while suspended ...
   host.RenderGame(); // ... but renders and input still arrive
   host.TouchEvent(7, 1, 0, 0);
-  host.ResumeGame();
-  host.ResumeGame();
+  for (int twice = 0; twice < 2; ++twice) host.ResumeGame();
   EXPECT_EQ(log, (std::vector<std::string>{"start", "suspend", "render", "touch 7 1", "resume"}));
 }
 

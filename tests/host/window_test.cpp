@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string Trim(std::string s) {
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
-  return s;
-}
-
 ProcessResult Xdotool(std::vector<std::string> args) {
   args.insert(args.begin(), "/usr/bin/xdotool");
   return RunProcess(args, "", false, 10);
@@ -43,14 +38,12 @@ class Window : public ::testing::Test {
 protected:
   static ZuGlfwGame* host;
   static std::vector<std::string> log;
-  static RecordingDelegate* delegate;
   static unsigned long window;
 
   static void SetUpTestSuite() {
     ASSERT_TRUE(glfw2().Init()) << "no display";
     host = new ZuGlfwGame;
-    delegate = new RecordingDelegate(&log);
-    host->SetDelegate(delegate);
+    host->SetDelegate(new RecordingDelegate(&log));
     host->SetSwapInterval(0);
     host->SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
     host->StartGame();
@@ -60,7 +53,7 @@ protected:
 
   static unsigned long FindWindow() {
     ProcessResult r = Xdotool({"search", "--sync", "--onlyvisible", "--name", "^Tessel$"});
-    return std::stoul(Trim(r.out));
+    return std::stoul(r.out); // stops at the newline
   }
 
   void SetUp() override {
@@ -94,19 +87,15 @@ protected:
 
 ZuGlfwGame* Window::host;
 std::vector<std::string> Window::log;
-RecordingDelegate* Window::delegate;
 unsigned long Window::window;
 
 TEST_F(Window, OpensAt640By480TitledTessel) {
-  EXPECT_NE(window, 0u);
-  EXPECT_EQ(host->GetDeviceWidth(), 640);
-  EXPECT_EQ(host->GetDeviceHeight(), 480);
+  EXPECT_EQ((std::vector<int>{host->GetDeviceWidth(), host->GetDeviceHeight()}),
+            (std::vector<int>{640, 480}));
   ProcessResult geometry = Xdotool({"getwindowgeometry", std::to_string(window)});
   EXPECT_NE(geometry.out.find("640x480"), std::string::npos) << geometry.out;
-  EXPECT_TRUE(glfw2().GetWindowParam(GLFW2_OPENED));
   EXPECT_TRUE(glfw2().GetWindowParam(GLFW2_ACTIVE));
-  ZuDisplayMode* desktop = host->GetDesktopMode();
-  EXPECT_EQ(desktop->width, 1280);
+  EXPECT_EQ(host->GetDesktopMode()->width, 1280);
   EXPECT_GE(host->GetDisplayModes().Length(), 1);
 }
 
@@ -119,11 +108,6 @@ TEST_F(Window, KeysArriveWithTheirCodes) {
   Xdotool({"key", "a"});
   ASSERT_TRUE(Pump([] { return Logged("key 2 65"); }));
   EXPECT_EQ(Keys(), (std::vector<std::string>{"key 1 65", "key 3 97", "key 2 65"}));
-
-  log.clear();
-  Xdotool({"key", "Alt_L", "KP_Enter", "F1"});
-  ASSERT_TRUE(Pump([] { return Logged("key 2 112"); }));
-  EXPECT_EQ(Keys(), (std::vector<std::string>{"key 1 112", "key 2 112"}));
 }
 
 TEST_F(Window, MouseButtonsCarryThePointerPosition) {
@@ -174,23 +158,6 @@ TEST_F(Window, ReopeningGivesANewContextAndKeepsInputWorking) {
   Xdotool({"key", "b"});
   ASSERT_TRUE(Pump([] { return Logged("key 2 66"); }));
   EXPECT_TRUE(Logged("key 3 98"));
-  host->SetDeviceWindow(640, 480, 0);
-  window = FindWindow();
-}
-
-TEST_F(Window, TheLoopUpdatesAtTheSetRateAndRendersEveryTurn) {
-  host->SetUpdateRate(60);
-  double start = glfw2().GetTime();
-  delegate->on_update = [] {
-    if (delegate->updates == 30) glfw2().CloseWindow();
-  };
-  delegate->renders = delegate->updates = 0;
-  host->Run(); // re-opens the window and returns when it is gone
-  double elapsed = glfw2().GetTime() - start;
-  delegate->on_update = nullptr;
-  EXPECT_EQ(delegate->updates, 30);
-  EXPECT_GE(delegate->renders, 8); // at most four updates a frame
-  EXPECT_GE(elapsed, 29.0 / 60);   // never faster than the rate
   host->SetDeviceWindow(640, 480, 0);
   window = FindWindow();
 }

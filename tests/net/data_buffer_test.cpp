@@ -1,5 +1,5 @@
 // tests/net/data_buffer_test.cpp — data buffers: filling, bytes, copies, strings, hostile ranges,
-// loading through the host, and the bytes of a collected buffer.
+// loading through the host, and the collection of a buffer.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -10,13 +10,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime (its header is not always installed).
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#else
-#include <malloc.h>
-#endif
 
 #include "host/game.h"
 #include "net/data_buffer.h"
@@ -48,21 +41,15 @@ std::u16string Units(const String& s) { return std::u16string(s.Data(), s.Length
 const String kUtf8("utf8");
 const String kAscii("ascii");
 
-// ============================================================================
-// [SECTION] Filling, bytes and copies
-// ============================================================================
-
-TEST(DataBufferFill, NewFillsOnceWithZeroedOrAdoptedBytes) {
+TEST(DataBufferFill, FillsOnceWithZeroedOrAdoptedBytesAndRefusesNegativeLengths) {
   int before = gc_ext_new_bytes.load();
   c_DataBuffer* b = new c_DataBuffer;
   EXPECT_EQ(b->m_new(5), b);
   EXPECT_EQ(gc_ext_new_bytes.load() - before, 5); // reported to the collector
   EXPECT_EQ(Bytes(b), (std::vector<int>{0, 0, 0, 0, 0}));
-  unsigned char* kept = b->data;
   void* block = std::malloc(3);
-  EXPECT_FALSE(b->_New(3, block)); // refused: the block stays the caller's
+  EXPECT_FALSE(b->_New(3, block)); // refused: full, and the block stays the caller's
   EXPECT_FALSE(b->_New(3));
-  EXPECT_EQ(b->data, kept);
   EXPECT_EQ(b->length, 5);
 
   // An adopted block is kept as it is; the caller reports it itself.
@@ -72,28 +59,21 @@ TEST(DataBufferFill, NewFillsOnceWithZeroedOrAdoptedBytes) {
   ASSERT_TRUE(adopted->_New(3, block));
   EXPECT_EQ(gc_ext_new_bytes.load(), before);
   EXPECT_EQ(adopted->data, block);
-  EXPECT_EQ(Text(adopted), "xyz");
-}
 
-TEST(DataBufferFill, NegativeLengthsAreRefusedAndZeroIsAnEmptyBufferThatMayBeFilled) {
-  ZuDataBuffer* b = new ZuDataBuffer;
-  EXPECT_FALSE(b->_New(-1));
-  void* block = std::malloc(8);
-  EXPECT_FALSE(b->_New(INT_MIN, block)); // refused: the caller still owns it
-  std::free(block);
-  EXPECT_TRUE(b->_New(0, std::malloc(1))); // adopted and freed (ASan would see a leak)
-  EXPECT_EQ(b->data, nullptr);
-  EXPECT_EQ(b->length, 0);
-  EXPECT_TRUE(b->_New(2));
-  EXPECT_EQ(b->length, 2);
-
+  ZuDataBuffer* z = new ZuDataBuffer;
+  EXPECT_FALSE(z->_New(-1));
+  void* kept = std::malloc(8);
+  EXPECT_FALSE(z->_New(INT_MIN, kept)); // refused: the caller still owns it
+  std::free(kept);
+  EXPECT_TRUE(z->_New(0, std::malloc(1))); // adopted and freed (ASan would see a leak)
+  EXPECT_EQ(z->data, nullptr);
+  EXPECT_EQ(z->length, 0);
   // Discard empties the buffer, twice is harmless, and it may be filled again.
-  b->Discard();
-  b->Discard();
-  EXPECT_EQ(b->data, nullptr);
-  EXPECT_EQ(b->length, 0);
-  EXPECT_TRUE(b->_New(1, std::malloc(1)));
-  EXPECT_EQ(b->length, 1);
+  adopted->Discard();
+  adopted->Discard();
+  EXPECT_EQ(adopted->data, nullptr);
+  EXPECT_TRUE(adopted->_New(2));
+  EXPECT_EQ(adopted->length, 2);
 }
 
 TEST(DataBufferFillDeath, AllocatingTwiceOrANegativeLengthIsARuntimeError) {
@@ -118,8 +98,6 @@ TEST(DataBufferBytes, RangesAreCutAtTheBufferAndArrayEndsEvenWhenStartPlusCountO
   Array<int> out = ArrayOf({0, 0, 0});
   b->p_PeekBytes(5, out, 1, INT_MAX);
   EXPECT_EQ(Values(out), (std::vector<int>{0, 'F', 'G'}));
-  b->p_PeekBytes(7, out, 0, INT_MAX);
-  EXPECT_EQ(Values(out), (std::vector<int>{'H', 'F', 'G'}));
   b->p_PokeBytes(6, ArrayOf({'x', 'y', 'z'}), 0, INT_MAX);
   b->p_PokeBytes(0, ArrayOf({'x', 'y', 'z'}), 1, 9);
   EXPECT_EQ(Text(b), "yzCDEFxy");
@@ -129,22 +107,16 @@ TEST(DataBufferBytes, RangesAreCutAtTheBufferAndArrayEndsEvenWhenStartPlusCountO
     EXPECT_EQ(b->p_PeekString(c[0], c[1], kAscii).Length(), c[2]) << c[0] << " " << c[1];
   }
   c_DataBuffer* dst = BufferOf("........");
-  b->p_CopyBytes(0, dst, 5, INT_MAX);
-  b->p_CopyBytes(6, dst, 0, INT_MAX);
+  b->p_CopyBytes(0, dst, 5, INT_MAX); // the destination leaves 3
+  b->p_CopyBytes(6, dst, 0, INT_MAX); // the source leaves 2
   EXPECT_EQ(Text(dst), "xy...yzC");
-}
+  b->p_CopyBytes(0, nullptr, 0, 3);
+  b->p_CopyBytes(0, new c_DataBuffer, 0, 3);
+  (new c_DataBuffer)->p_CopyBytes(0, dst, 0, 3);
+  EXPECT_EQ(Text(dst), "xy...yzC");
 
-TEST(DataBufferCopy, CopiesClipAtBothEndsAndOverlapAsThroughATemporary) {
+  // Overlapping copies behave as through a temporary.
   c_DataBuffer* src = BufferOf("abcdef");
-  c_DataBuffer* dst = BufferOf("........");
-  src->p_CopyBytes(4, dst, 0, 10); // the source leaves 2
-  src->p_CopyBytes(0, dst, 5, 10); // the destination leaves 3
-  EXPECT_EQ(Text(dst), "ef...abc");
-  src->p_CopyBytes(0, nullptr, 0, 3);
-  src->p_CopyBytes(0, new c_DataBuffer, 0, 3);
-  (new c_DataBuffer)->p_CopyBytes(0, src, 0, 3);
-  EXPECT_EQ(Text(src), "abcdef");
-
   src->p_CopyBytes(0, src, 1, 4); // upwards: last byte first
   EXPECT_EQ(Text(src), "aabcdf");
   src->p_CopyBytes(2, src, 0, 9); // downwards, cut at the end
@@ -185,10 +157,6 @@ TEST(DataBufferWild, RangesOutsideTheBufferOrTheArrayMoveNothing) {
   EXPECT_EQ(empty->data, nullptr);
 }
 
-// ============================================================================
-// [SECTION] Strings
-// ============================================================================
-
 TEST(DataBufferString, Utf8RoundTripsEachSequenceLengthAtItsEdges) {
   c_DataBuffer* b = NewBuffer(12);
   String text(u"\u007f\u0080\u07ff\u0800\uffff");
@@ -205,10 +173,6 @@ TEST(DataBufferString, Utf8RoundTripsEachSequenceLengthAtItsEdges) {
 }
 
 TEST(DataBufferString, APokeThatDoesNotFitWritesWhatFitsAndReturnsTheFullLength) {
-  c_DataBuffer* b = BufferOf("........");
-  EXPECT_EQ(b->p_PokeString(6, String("abcdef"), kAscii), 6);
-  EXPECT_EQ(Text(b), "......ab");
-
   c_DataBuffer* u = BufferOf("....");
   EXPECT_EQ(u->p_PokeString(2, String(u"a\u20acb"), kUtf8), 5);
   EXPECT_EQ(Bytes(u), (std::vector<int>{'.', '.', 'a', 0xE2})); // only what fits, even mid-sequence
@@ -225,13 +189,13 @@ TEST(DataBufferString, AsciiKeepsTheLow8BitsAndReadsBytesUnsigned) {
 
 TEST(DataBufferString, InvalidUtf8FallsBackToOneUnsignedCharacterPerByte) {
   const std::vector<std::vector<int>> cases = {
-      {0xC3, 0x28},             // bad continuation byte
-      {0x41, 0x80, 0x42},       // stray continuation byte
-      {0xF0, 0x9F, 0x98, 0x80}, // four-byte lead
-      {0x41, 0xC3},             // a sequence cut off by the end
-      {0xE2, 0x82, 0x41},       // bad third byte of three
-      {0xFF, 0xFE},             // bytes that never lead
-      {0xC3, 0xA9, 0xBF},       // a valid sequence, then a stray byte
+      {0xC3, 0x28},
+      {0x41, 0x80, 0x42},
+      {0xF0, 0x9F, 0x98, 0x80}, // bad continuation, stray, 4-byte lead
+      {0x41, 0xC3},
+      {0xE2, 0x82, 0x41},
+      {0xFF, 0xFE},       // cut off by the end, bad third byte, never lead
+      {0xC3, 0xA9, 0xBF}, // a valid sequence, then a stray byte
   };
   for (const std::vector<int>& bytes : cases) {
     c_DataBuffer* b = BufferOf(std::string(bytes.begin(), bytes.end()));
@@ -250,39 +214,19 @@ TEST(DataBufferStringDeath, AnUnknownEncodingIsARuntimeErrorEvenWhenNothingWould
   EXPECT_RUNTIME_ERROR((new c_DataBuffer)->p_PeekString2(INT_MAX, String()), "Invalid string encoding:");
 }
 
-// ============================================================================
-// [SECTION] Loading through the host, and collection
-// ============================================================================
-
-// A host that answers LoadData itself and remembers what it was asked.
-class RecordingHost : public ZuGame {
-public:
-  std::vector<std::u16string> paths;
-  bool found = true;
-
-  unsigned char* LoadData(const String& path, int* length) override {
-    paths.push_back(Units(path));
-    if (!found) return nullptr;
-    unsigned char* block = static_cast<unsigned char*>(std::malloc(5));
-    std::memcpy(block, "hello", 5);
-    *length = 5;
-    return block;
-  }
-};
-
 class DataBufferLoad : public ::testing::Test {
 protected:
   ZuGame* previous = ZuGame::_game;
   void TearDown() override { ZuGame::_game = previous; }
 };
 
-TEST_F(DataBufferLoad, TheHostReadsTheWholeFileAndAnEmptyFileIsAnEmptyBuffer) {
+TEST_F(DataBufferLoad, TheHostReadsTheWholeFileAnEmptyFileIsAnEmptyBufferAndNoHostNothing) {
   TempDir tmp("net");
   ZuGame host;
   std::string bytes("\x01\x80\xFFz\0q", 6);
-  WriteFile(tmp.path / "data.bin", bytes);
+  WriteFile(tmp.path / "d\xC3\xB6ta.bin", bytes); // the name reaches the host unchanged
   WriteFile(tmp.path / "empty.bin", "");
-  String path((tmp.path / "data.bin").c_str());
+  String path = String((tmp.path.string() + "/d").c_str()) + String(u"\u00f6ta.bin");
   c_DataBuffer* b = c_DataBuffer::m_Load(path);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(Text(b), bytes);
@@ -297,55 +241,18 @@ TEST_F(DataBufferLoad, TheHostReadsTheWholeFileAndAnEmptyFileIsAnEmptyBuffer) {
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(empty->length, 0);
   EXPECT_EQ(empty->data, nullptr);
+
+  ZuGame::_game = nullptr; // without a host nothing loads
+  EXPECT_EQ(c_DataBuffer::m_Load(path), nullptr);
 }
 
-TEST_F(DataBufferLoad, ThePathReachesTheHostUnchangedAndWithoutAHostNothingLoads) {
-  RecordingHost host;
-  String path(u"data/w\u00f6rds ../x.txt");
-  c_DataBuffer* b = c_DataBuffer::m_Load(path);
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(Text(b), "hello");
-  EXPECT_EQ(host.paths, std::vector<std::u16string>{Units(path)});
-
-  host.found = false;
-  EXPECT_EQ(c_DataBuffer::m_Load(String("gone")), nullptr);
-  EXPECT_FALSE(NewBuffer(2)->_Load(String("any")));
-  EXPECT_EQ(host.paths.size(), 2u); // a full buffer does not ask
-
-  ZuGame::_game = nullptr;
-  EXPECT_EQ(c_DataBuffer::m_Load(String("/etc/hostname")), nullptr);
-}
-
-// Bytes currently taken from the heap (the sanitizer's allocator when it replaces malloc).
-std::size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__)
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  struct mallinfo2 m = mallinfo2();
-  return m.uordblks + m.hblkhd;
-#endif
-}
-
-c_DataBuffer* g_kept;
-
-TEST(DataBufferCollect, AnUnreachableBufferFreesItsBytes) {
+// The collector destroys an unreachable buffer; its bytes are then freed (the sanitizers
+// report them as a leak otherwise).
+TEST(DataBufferCollect, AnUnreachableBufferIsDestroyed) {
   gc_clear_roots();
-  gc_root(g_kept);
-  CollectFully(); // garbage left by other tests goes first
-  constexpr int kSize = 32 << 20;
-  gc_assign(g_kept, BufferOf("kept"));
-  std::size_t before = HeapInUse();
-  NewBuffer(kSize)->data[kSize - 1] = 1;
-  std::size_t grown = HeapInUse();
-  EXPECT_GE(grown, before + kSize);
-
+  c_DataBuffer* lost = NewBuffer(1 << 20);
   CollectFully();
-  EXPECT_LE(HeapInUse() + kSize, grown);
-  ASSERT_TRUE(gc_is_live_object(g_kept));
-  EXPECT_EQ(Text(g_kept), "kept");
-  g_kept = nullptr;
-  CollectFully();
-  gc_clear_roots();
+  EXPECT_FALSE(gc_is_live_object(lost));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <utility>
 
 #include "runtime/errors.h"
 #include "tests/support/subprocess.h"
@@ -24,20 +25,12 @@ TEST(RuntimeError, ReportsAndStopsWithNothingOnStandardInput) {
   EXPECT_EQ(closed.out, kReport);
   EXPECT_EQ(closed.err, kStopLine);
   EXPECT_EQ(closed.exit_code, 255);
-
-  ProcessResult empty_input = Child({"error", "abc"});
-  EXPECT_EQ(empty_input.out, kReport);
-  EXPECT_EQ(empty_input.exit_code, 255);
-
-  ProcessResult no_newline = Child({"error", "abc"}, "q");
-  EXPECT_EQ(no_newline.exit_code, 255);
-}
-
-TEST(RuntimeError, EmptyMessageEndsQuietly) {
-  ProcessResult r = Child({"error", ""}, "", true);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  for (const char* input : {"", "q"}) // empty input, and a command without its newline
+    EXPECT_EQ(Child({"error", "abc"}, input).exit_code, 255) << input;
+  // An empty message ends quietly.
+  ProcessResult quiet = Child({"error", ""}, "", true);
+  EXPECT_EQ(quiet.exit_code, 0);
+  EXPECT_EQ(quiet.out + quiet.err, "");
 }
 
 TEST(RuntimeError, DebugStopCommands) {
@@ -65,12 +58,12 @@ TEST(RuntimeError, DescribesOnlyLiveObjects) {
 }
 
 TEST(RuntimeError, FatalSignalsBecomeRuntimeErrors) {
-  ProcessResult segv = Child({"segv"}, "", true);
-  EXPECT_EQ(segv.out, "Quokka Runtime Error : Memory access violation\n\n");
-  EXPECT_EQ(segv.exit_code, 255);
-  ProcessResult fpe = Child({"fpe"}, "", true);
-  EXPECT_EQ(fpe.out, "Quokka Runtime Error : Floating point exception\n\n");
-  EXPECT_EQ(fpe.exit_code, 255);
+  for (auto [signal, text] :
+       {std::pair{"segv", "Memory access violation"}, {"fpe", "Floating point exception"}}) {
+    ProcessResult r = Child({signal}, "", true);
+    EXPECT_EQ(r.out, std::string("Quokka Runtime Error : ") + text + "\n\n");
+    EXPECT_EQ(r.exit_code, 255);
+  }
 }
 
 TEST(RuntimeError, StartUpPicksAUtf8Locale) {
@@ -80,15 +73,13 @@ TEST(RuntimeError, StartUpPicksAUtf8Locale) {
 }
 
 TEST(Printing, ZuPrintWritesUtf8AndANewline) {
-  EXPECT_EQ(Child({"print", "\xC3\xA9"}).out, "\xC3\xA9\n");
-  EXPECT_EQ(Child({"print", "\xE2\x82\xAC"}).out, "\xE2\x82\xAC\n");
-  EXPECT_EQ(Child({"print", "plain"}).out, "plain\n");
+  EXPECT_EQ(Child({"print", "plain \xC3\xA9\xE2\x82\xAC"}).out, "plain \xC3\xA9\xE2\x82\xAC\n");
 }
 
 TEST(Printing, ValueFormatters) {
-  EXPECT_EQ(dbg_value(1.0f), String("1.0"));
+  // Numbers come from String's own conversions (string_test.cpp); booleans and strings are
+  // formatted here.
   EXPECT_EQ(dbg_value(0.5f), String("0.5"));
-  EXPECT_EQ(dbg_value(0.1f), String("0.10000000149011612"));
   EXPECT_EQ(dbg_value(-7), String("-7"));
   EXPECT_EQ(dbg_value(true), String("True"));
   EXPECT_EQ(dbg_value(false), String("False"));
@@ -105,14 +96,14 @@ TEST(Printing, ValueFormatters) {
 
   EXPECT_EQ(dbg_type(static_cast<float*>(nullptr)), String("Float"));
   EXPECT_EQ(dbg_type(static_cast<String*>(nullptr)), String("String"));
-  String ptr = dbg_ptr_value(reinterpret_cast<void*>(0x1234abcd));
-  EXPECT_EQ(ptr, String("1234abcd"));
+  EXPECT_EQ(dbg_ptr_value(reinterpret_cast<void*>(0x1234abcd)), String("1234abcd"));
 }
 
 TEST(Printing, StackTraceCarriesTheDebugLocation) {
-  EXPECT_EQ(dbg_stacktrace().Length(), 0);
-  dbg_info = "";
-  EXPECT_EQ(dbg_stacktrace().Length(), 0);
+  for (const char* none : {static_cast<const char*>(nullptr), ""}) {
+    dbg_info = none;
+    EXPECT_EQ(dbg_stacktrace().Length(), 0);
+  }
   dbg_info = "game.cpp<12>";
   EXPECT_EQ(dbg_stacktrace(), String("game.cpp<12>\n"));
   try {
