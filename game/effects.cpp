@@ -124,6 +124,10 @@ int c_MyApp::p_ThrowParticle(float x, float y, int kind, int colour, float angle
   return 0;
 }
 
+int c_MyApp::p_ThrowParticle2(float x, float y, int colour, float angle, float speed) {
+  return p_ThrowParticle(x, y, 3, colour, angle, speed);
+}
+
 int c_MyApp::p_DoParticles(float scale) {
   p_ResetDraw();
   const int last = LastEntry(m_Particles, m_ParticleMax);

@@ -21,6 +21,35 @@ constexpr int kRecordFloats = 15;       // floats per draw record
 constexpr int kDrawQueueFloats = 37500; // 2500 records, of which 2499 are ever used
 constexpr int kLastRecordStart = 37484; // a record is appended only while m_DrawCount <= this
 
+// The board: ten floats a cell, cell (x, y) at record x + kGridStride * y.
+constexpr int kCellFloats = 10;
+constexpr int kGridStride = 20;
+constexpr int kCellTaken = 8; // float of a cell: 1 while its tile is in the chain
+
+// Entries of the player record (m_Player).
+enum PlayerEntry {
+  PL_CURSOR_X = 1,
+  PL_CURSOR_Y = 2,
+  PL_LAST_X = 3, // cell of the last tile taken; x = -1 while the chain is empty
+  PL_LAST_Y = 4,
+  PL_DIR_LATCH = 20,
+  PL_SELECT_LATCH = 22, // select/complete
+  PL_CANCEL_LATCH = 23,
+  PL_DRAG = 25,        // select was held while the cursor moved
+  PL_FLASH = 28,       // the word-end flash of this update
+  PL_WORD_END = 29,    // 1 after a word end, 2 after a word that scored
+  PL_TAKEN_LATCH = 31, // select pressed on a tile already in the chain
+  PL_TOUCH_CHAIN = 36,
+  PL_TICKS = 92, // countdown ticks left
+  PL_SECONDS = 95,
+  PL_MS_LEFT = 97,
+  PL_END_TIME = 98, // the host's millisecond clock value at which the game ends
+  PL_UPDATES_LEFT = 99,
+  PL_CHAIN_X = 100, // 100 + n, 200 + n: the cell of the chain's n-th letter
+  PL_CHAIN_Y = 200,
+};
+constexpr int kChainEntries = 21; // chain entries 0..20
+
 class c_MyApp : public c_App {
 public:
   c_MyApp* m_new(); // every field at its initial value; the big arrays allocated once
@@ -135,6 +164,8 @@ public:
   int p_FreeParticle(); // float index of the highest free slot, or -1
   int p_ThrowParticle(float x, float y, int kind, int colour, float angle = NOT_GIVEN,
                       float speed = NOT_GIVEN);
+  // The same with the kind fixed at 3: the board's rising sparks.
+  int p_ThrowParticle2(float x, float y, int colour, float angle = NOT_GIVEN, float speed = NOT_GIVEN);
   int p_DoParticles(float scale);
 
   // ==========================================================================
@@ -241,9 +272,25 @@ public:
   int m_Fullscreen = 0;
 
   // ==========================================================================
-  // [SECTION] The board game (next issue)
+  // [SECTION] The board game: chains, falling tiles, score and clock  (board.cpp, score.cpp)
   // ==========================================================================
-  float m_GridX0 = 0, m_GridY0 = 0;
+  float m_GridX0 = 0, m_GridY0 = 0; // virtual centre of cell (0, 0) this update
   float m_CamX = 0, m_CamY = 0, m_CamRestX = 0, m_CamRestY = 0;
   int m_ShownScore = 0;
+
+  int p_LoadGame_Snake(); // sets up a new game and switches to state 10
+  int p_Game_Snake();     // one update of the game: board, input, particles, score display
+  int p_ScoreDisplay();   // score, words, place and clock; the best-word records; end of time
+  int p_GameOver();       // the game-over overlay and its counter
+  String p_Nth(int n);    // "1st" .. "30th"; empty outside 1..30
+  String p_MyNth();       // the place m_Score would take in the top ten; the place in m_i
+  int p_StartGame();      // what the menu does to start a game of m_GameLength
+  int p_ResumeGame();     // back from the pause: keys still held do nothing on the board
+  int p_PauseScreen();    // the paused game's screen until the pause menu arrives
+  // One board cell: the falling step, the flash, drawing and touch picking.
+  void p_BoardCell(int x, int y, float cs, float flash);
+  void p_FallInto(int x, int y);   // the tile above (or a new one) moves into empty cell (x, y)
+  bool p_NextToLast(int x, int y); // the chain is empty, or (x, y) touches its last tile
+  int p_EndWord();                 // ends the word through a key or a release
+  bool p_EntersTopTen();           // m_Score would enter the top ten when recorded
 };

@@ -317,30 +317,38 @@ int c_MyApp::p_OnUpdate() {
   return 0;
 }
 
-// The screen of the current state; the menus and the board game fill in their calls.
+// The screen of the current state. Each state begins its frame (a backdrop) so that records
+// never pile up from one update to the next.
 int c_MyApp::p_RunScreen() {
   switch (m_GameMode) {
   case 1:
-    // The main menu (p_Menu) runs here once the menus arrive; until then its cycling
-    // backdrop alone starts the frame. Then the fading game-over overlay (p_GameOver) while
-    // the mode is still 1 or 2.
+    // Until the menus arrive the menu state is its cycling backdrop, and the confirm control
+    // starts a game of the chosen length.
     p_DoBG(-1, -123, -123, -123);
+    if (m_KeyLatch == 0 && p_PlayKeyAll(10, 1) > 0) {
+      p_PlaySFX(98, 1, 1, 0);
+      p_StartGame();
+    }
+    if (m_GameMode == 1 || m_GameMode == 2) p_GameOver();
     break;
   case 11:
+    p_DoBG(-1, -123, -123, -123);
     m_Word = String();
     m_LastWord = String();
-    // The board game sets itself up here (p_LoadGame_Snake) and moves the mode to 10.
+    m_LastWordScore = m_WordScore = 0; // no score of the last game reaches this one's records
+    p_LoadGame_Snake();
     break;
   case 10:
-    // The board game's update (p_Game_Snake) runs here unless paused.
+    if (m_Paused == 0) p_Game_Snake();
     p_InGame();
-    // Then, with the mode still 10 and m_GameEnded > 0, the game-over overlay (p_GameOver).
+    if (m_GameMode == 10 && m_GameEnded > 0) p_GameOver();
     break;
   case 2:
+    p_DoBG(-1, -123, -123, -123);
     p_LoadMenu();
     p_PlaySFX(96, 1, 1, 0);
     m_GameMode = 1;
-    // The game-over overlay (p_GameOver) carries on fading here.
+    p_GameOver();
     break;
   default:
     break;
@@ -378,7 +386,7 @@ int c_MyApp::p_InGame() {
     }
     p_Alpha(1);
   }
-  // While paused the pause menu (p_PauseMenu) runs here once the menus arrive.
+  if (m_Paused == 1) p_PauseScreen();
   return 0;
 }
 
@@ -408,7 +416,7 @@ int c_MyApp::p_FlushGame() {
   p_ResetParticles(250);
   p_ResetPlayers();
   m_Paused = m_Score = m_GameEnded = m_GameOverTimer = m_QuitGame = 0;
-  // The board game's four counters are cleared here too once it arrives.
+  m_CamX = m_CamY = m_CamRestX = m_CamRestY = 0;
   return 0;
 }
 

@@ -16,8 +16,6 @@ constexpr int kSliceInts = 4096;  // integers copied per update while loading
 constexpr int kMinWordLength = 2; // words looked up in the list
 constexpr int kMaxWordLength = 12;
 constexpr int kMaxFormedLength = 19; // letters the word being formed may hold
-constexpr int kCellFloats = 10;
-constexpr int kGridStride = 20; // cells per grid row in m_Grid
 
 // Tile codes 1..26 are A..Z, 27 the blank: tiles of each code in a fresh bag (200), and points.
 // clang-format off
@@ -110,6 +108,9 @@ int c_MyApp::p_BankLoad() {
   }
   if (done) {
     m_BankCount = m_BankNext;
+    // The list is in the store: its file's bytes are not needed any more.
+    m_BankBuffer->Discard();
+    gc_assign(m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
   } else {
     m_BankCount = first;
     m_BankNext += kSliceInts;
@@ -171,13 +172,13 @@ int c_MyApp::p_ScoreWord(String word) {
 // ============================================================================
 
 int c_MyApp::p_CompleteWord() {
-  m_Player[29] = 1; // word-end request
+  m_Player[PL_WORD_END] = 1;
   m_WordScore = p_ScoreWord(m_Word);
   if (m_WordScore == 0) {
     p_PlaySFX(11, 1, 1, 0);
   } else {
     p_PlaySFX(10, 1, 1, 0);
-    m_Player[29] = 2;
+    m_Player[PL_WORD_END] = 2;
     m_Score += m_WordScore;
   }
   m_LastWord = m_Word;
@@ -194,16 +195,16 @@ int c_MyApp::p_AddLetter(int x, int y) {
   const float v = m_Grid[static_cast<int>(record)];
   m_CellIndex = static_cast<int>(record);
   if (!(v > 0 && v < 28) || m_Word.Length() >= kMaxFormedLength) return 0;
-  m_Grid[m_CellIndex + 8] = 1;
+  m_Grid[m_CellIndex + kCellTaken] = 1;
   const float r1 = zu_random_Rnd();
   const float r2 = zu_random_Rnd();
   p_PlaySFX(1 + static_cast<int>(std::floor(5.99f * r2)), 0.8f + 0.4f * r1, 1, 0);
   m_Word += p_Chr(64 + static_cast<int>(v));
   const int n = m_Word.Length();
-  m_Player[3] = static_cast<float>(x);
-  m_Player[4] = static_cast<float>(y);
-  m_Player[100 + n] = static_cast<float>(x);
-  m_Player[200 + n] = static_cast<float>(y);
+  m_Player[PL_LAST_X] = static_cast<float>(x);
+  m_Player[PL_LAST_Y] = static_cast<float>(y);
+  m_Player[PL_CHAIN_X + n] = static_cast<float>(x);
+  m_Player[PL_CHAIN_Y + n] = static_cast<float>(y);
   return 0;
 }
 

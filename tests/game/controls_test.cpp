@@ -3,7 +3,6 @@
 // sound modes and the tune; sound through a recording device.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,31 +12,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 using Ints = std::vector<int>;
-
-// The audio device, writing down what the sound module asks of it instead of playing.
-class RecordingAudio : public gxtkAudio {
-public:
-  Calls loads, calls; // calls: "play 3 0", "rate 3 1.5", "music PATH 1", ...
-  Ints channels;      // those played on
-  gxtkSample* LoadSample(const String& path) override {
-    return loads.push_back(path.ToUtf8()), new gxtkSample;
-  }
-  int PlaySample(gxtkSample*, int ch, int flags) override {
-    return channels.push_back(ch), Note("play", ch, flags);
-  }
-  int StopChannel(int ch) override { return Note("stop", ch); }
-  int SetRate(int ch, float v) override { return Note("rate", ch, v); }
-  int SetVolume(int ch, float v) override { return Note("volume", ch, v); }
-  int SetPan(int ch, float v) override { return Note("pan", ch, v); }
-  int PlayMusic(const String& path, int flags) override { return Note("music " + path.ToUtf8(), flags); }
-  int StopMusic() override { return Note("stop music"); }
-  template <class... A> int Note(const std::string& what, A... a) {
-    std::ostringstream line;
-    line << what;
-    ((line << ' ' << a), ...);
-    return calls.push_back(line.str()), 0;
-  }
-};
 
 RecordingAudio* audio = nullptr;
 
@@ -55,7 +29,7 @@ protected:
     for (int i = 0; i < 25; ++i) app->m_Settings[i] = i == 5 ? 1 : 0;
     for (int i = 0; i < 20; ++i) app->m_VButtons[i] = 0;
     app->m_AnalogX = app->m_AnalogY = app->m_KeyAnalogX = app->m_KeyAnalogY = 0;
-    audio->loads.clear(), audio->calls.clear(), audio->channels.clear();
+    audio->Clear();
   }
   void PadButton(int pad, int button) { Press(256 + 32 * pad + button); }
   int Key(int control, int pad) { return app->p_PlayKey(control, 1, pad); }

@@ -70,3 +70,19 @@ std::vector<float> Fields(int record, std::initializer_list<int> fields) {
   for (int f : fields) out.push_back(Record(record)[f]);
   return out;
 }
+
+gxtkSample* RecordingAudio::LoadSample(const String& path) {
+  loads.push_back(path.ToUtf8());
+  auto* sample = new gxtkSample;
+  const std::string name = path.ToUtf8();
+  const size_t at = name.rfind("sfx/");
+  effectOf[sample] = at == std::string::npos ? -1 : std::atoi(name.c_str() + at + 4);
+  return sample;
+}
+
+int RecordingAudio::PlaySample(gxtkSample* sample, int ch, int flags) {
+  auto it = effectOf.find(sample);
+  effects.push_back(it == effectOf.end() ? -1 : it->second);
+  channels.push_back(ch);
+  return Note("play", ch, flags);
+}

@@ -4,9 +4,12 @@
 
 #include <filesystem>
 #include <initializer_list>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "audio/device.h"
 #include "game/globals.h"
 #include "game/my_app.h"
 #include "host/game.h"
@@ -51,3 +54,29 @@ int Records();
 const float* Record(int i);
 std::vector<float> Field(int f);
 std::vector<float> Fields(int record, std::initializer_list<int> fields);
+
+// The audio device, writing down what the sound module asks of it instead of playing.
+class RecordingAudio : public gxtkAudio {
+public:
+  std::vector<std::string> loads, calls; // calls: "play 3 0", "rate 3 1.5", "music PATH 1", ...
+  std::vector<int> channels;             // those played on
+  std::vector<int> effects;              // the effect numbers played ("sfx/NNN.wav")
+  gxtkSample* LoadSample(const String& path) override;
+  int PlaySample(gxtkSample* sample, int ch, int flags) override;
+  int StopChannel(int ch) override { return Note("stop", ch); }
+  int SetRate(int ch, float v) override { return Note("rate", ch, v); }
+  int SetVolume(int ch, float v) override { return Note("volume", ch, v); }
+  int SetPan(int ch, float v) override { return Note("pan", ch, v); }
+  int PlayMusic(const String& path, int flags) override { return Note("music " + path.ToUtf8(), flags); }
+  int StopMusic() override { return Note("stop music"); }
+  void Clear() { loads.clear(), calls.clear(), channels.clear(), effects.clear(); }
+  template <class... A> int Note(const std::string& what, A... a) {
+    std::ostringstream line;
+    line << what;
+    ((line << ' ' << a), ...);
+    return calls.push_back(line.str()), 0;
+  }
+
+private:
+  std::map<gxtkSample*, int> effectOf;
+};

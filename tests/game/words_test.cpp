@@ -107,6 +107,7 @@ TEST(WordRules, WithoutAListWordsAnswerNAOrTheCountLoadedBeforeTheSlice) {
   a->p_BankLoad(); // loading again finds nothing left to copy
   EXPECT_EQ(a->m_BankState, 2);
   EXPECT_EQ(a->m_BankCount, 10002);
+  EXPECT_EQ(a->m_BankBuffer, nullptr); // the file's bytes are let go once the list is in
   EXPECT_EQ(Check("CAT"), "CAT");
 }
 
