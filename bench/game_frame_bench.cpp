@@ -6,45 +6,14 @@
 // per frame (median and minimum), split into update-and-record and render.
 // Depends on: game (c_MyApp), app, graphics, host (window), the data from the build. Needs a
 // display (make bench provides one).
-#include <GL/gl.h>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <vector>
 
-#include "app/app.h"
-#include "audio/sound.h"
-#include "game/globals.h"
-#include "game/my_app.h"
-#include "graphics/drawing.h"
-#include "host/desktop_game.h"
+#include "game_bench_support.h"
 
 namespace {
 
 constexpr int kWarmup = 20, kRounds = 200;
-
-// The data folder of the build.
-class BenchHost : public ZuGlfwGame {
-public:
-  BenchHost() { _baseDir = String(LEXORM_BUILD_DIR); }
-};
-
-double CpuMs() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + t.tv_nsec * 1e-6;
-}
-double WallMs() {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 // What a busy screen records: sprites, text, rectangles, ellipses and lines, until full.
 void RecordFullQueue(c_MyApp* g, int round) {
@@ -85,56 +54,19 @@ void RecordFullQueue(c_MyApp* g, int round) {
 } // namespace
 
 int main() {
-  setenv("ALSOFT_DRIVERS", "null", 0);
-  if (!glfw2().Init()) {
-    std::fprintf(stderr, "bench_game_frame: no display\n");
-    return 1;
-  }
-  BenchHost* host = new BenchHost;
-  zu_app_InitGlobals();
-  zu_Tessel_InitGlobals();
-  host->SetSwapInterval(0);
-  host->SetGlfwWindow(640, 480, 8, 8, 8, 8, 0, 0, false);
-  gxtkGraphics* dev = new gxtkGraphics;
-  zu_graphics_SetGraphicsDevice(dev);
-  zu_audio_SetAudioDevice(new gxtkAudio);
-  zu_input_SetInputDevice((new c_InputDevice)->m_new());
-  zu_app_ValidateDeviceWindow(false);
-  c_MyApp* game = (new c_MyApp)->m_new();
-  game->p_OnCreate();
-
-  auto update = [&] {
-    zu_input_device->p_BeginUpdate();
-    game->p_OnUpdate();
-    zu_input_device->p_EndUpdate();
-  };
-  auto render = [&] {
-    dev->BeginRender();
-    zu_graphics_BeginRender();
-    game->p_OnRender();
-    zu_graphics_EndRender();
-    dev->EndRender();
-    glFinish();
-  };
-  // The real loading sequence and the word list, then the menu state.
-  for (int i = 0; i < 2000 && (game->m_LoadStep > 0 || game->m_BankState == 1); ++i) {
-    render();
-    update();
-  }
-  if (game->m_LoadStep != 0 || game->m_Images[1] == nullptr || game->m_Images[96] == nullptr) {
-    std::fprintf(stderr, "bench_game_frame: the data did not load from %s/data\n", LEXORM_BUILD_DIR);
-    return 1;
-  }
+  c_MyApp* game = LoadedGame("bench_game_frame");
+  if (!game) return 1;
+  gxtkGraphics* dev = BenchDevice();
 
   std::vector<double> updCpu, updWall, renCpu, renWall, allCpu;
   long long calls0 = 0, batches0 = 0;
   for (int r = 0; r < kWarmup + kRounds; ++r) {
     if (r == kWarmup) calls0 = dev->drawCalls, batches0 = dev->batchesDrawn;
     double c0 = CpuMs(), w0 = WallMs();
-    update();
+    UpdateGame(game);
     RecordFullQueue(game, r);
     double c1 = CpuMs(), w1 = WallMs();
-    render();
+    RenderGame(game);
     double c2 = CpuMs(), w2 = WallMs();
     if (game->m_DrawCount != 2499 * kRecordFloats) {
       std::fprintf(stderr, "bench_game_frame: the queue holds %d floats\n", game->m_DrawCount);
@@ -147,11 +79,10 @@ int main() {
     renWall.push_back(w2 - w1);
     allCpu.push_back(c2 - c0);
   }
-  const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
   std::printf(
       "game frame: update (menu state) + 2,499 mixed records (60%% sprites from two sheets, text glyphs, "
       "rectangles, ellipses, lines) + render with replay and glFinish; 640x480, renderer %s\n",
-      renderer ? renderer : "?");
+      RendererName());
   std::printf("%d rounds after %d warm-up rounds\n", kRounds, kWarmup);
   std::printf("  update + recording: CPU median %7.3f ms (min %7.3f), wall median %7.3f ms\n", Median(updCpu),
               Min(updCpu), Median(updWall));
@@ -161,6 +92,6 @@ int main() {
       Median(renCpu), Min(renCpu), Median(renWall), (dev->drawCalls - calls0) / kRounds,
       (dev->batchesDrawn - batches0) / kRounds);
   std::printf("  whole frame:        CPU median %7.3f ms (min %7.3f)\n", Median(allCpu), Min(allCpu));
-  glfw2().Terminate();
+  CloseGame();
   return 0;
 }

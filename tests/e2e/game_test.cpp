@@ -1,8 +1,8 @@
 // tests/e2e/game_test.cpp — the real lexorm program under X, with the data from the build: its
 // log lines, the loading screen's pixels, the debug line, reloading after a resize, saving on
-// focus loss and on F4, and a garbage state file. Each test runs the program in its own
-// temporary folder and drives it with xdotool; pixels are read back from the window (Xlib).
-// Depends on: the lexorm program, X11, xdotool, tests/support (subprocess).
+// focus loss and on F4, a garbage state file, and a whole game played with the mouse. Each test runs the
+// program in its own temporary folder and drives it with xdotool; pixels are read back from the window
+// (Xlib). Depends on: the lexorm program, X11, xdotool, tests/support (subprocess).
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -61,10 +61,23 @@ public:
   unsigned long window = 0;
   int status = -1;
 
-  explicit Program(const std::string& stateText = "") {
+  // `words`, when given, is the program's word list: the program then runs as a copy of its
+  // own beside a data folder that holds the build's data but for that list.
+  explicit Program(const std::string& stateText = "", const std::string& words = "") {
     char name[] = "/tmp/lexorm-e2e-XXXXXX";
     dir = mkdtemp(name);
     if (!stateText.empty()) std::ofstream(dir / ".quokkastate", std::ios::binary) << stateText;
+    std::string program = LEXORM_PROGRAM;
+    if (!words.empty()) {
+      fs::path built = fs::path(LEXORM_PROGRAM).parent_path() / "data";
+      fs::create_directory(dir / "data");
+      for (const auto& entry : fs::directory_iterator(built))
+        if (entry.path().filename() != "Lexorm.txt")
+          fs::create_symlink(entry.path(), dir / "data" / entry.path().filename());
+      std::ofstream(dir / "data" / "Lexorm.txt", std::ios::binary) << words;
+      program = (dir / "lexorm").string();
+      fs::copy_file(LEXORM_PROGRAM, program);
+    }
     pid = fork();
     if (pid == 0) {
       if (chdir(dir.c_str()) != 0) _exit(126);
@@ -72,7 +85,7 @@ public:
       dup2(fo, 1);
       dup2(fo, 2);
       setenv("ALSOFT_DRIVERS", "null", 1);
-      execl(LEXORM_PROGRAM, LEXORM_PROGRAM, static_cast<char*>(nullptr));
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     display = XOpenDisplay(nullptr);
@@ -140,6 +153,25 @@ public:
     Xdotool({"windowfocus", std::to_string(window)});
     Xdotool({"key", key});
   }
+  // A key held long enough for the game's updates to see it held.
+  void Hold(const std::string& key) {
+    Xdotool({"windowfocus", std::to_string(window)});
+    Xdotool({"keydown", key});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Xdotool({"keyup", key});
+  }
+  // The left button pressed at the first point, dragged through the others, let go.
+  void Drag(const std::vector<std::pair<int, int>>& points) {
+    const std::string w = std::to_string(window);
+    for (size_t i = 0; i < points.size(); ++i) {
+      Xdotool(
+          {"mousemove", "--window", w, std::to_string(points[i].first), std::to_string(points[i].second)});
+      if (i == 0) Xdotool({"mousedown", "1"});
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    Xdotool({"mouseup", "1"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
 
 private:
   Display* display = nullptr;
@@ -175,6 +207,46 @@ bool LoadingScreen(const Frame& f) {
 bool Loaded(const Frame& f) { return f.Count(0, 0, f.w, f.h, SphereBlue) == 0; }
 
 bool Program::WaitLoaded() { return WaitFrame(LoadingScreen, 4000) && WaitFrame(Loaded); }
+
+// In a 640 x 480 window a board cell is 58 pixels and cell (0, 0) is centred at (146, 103).
+std::pair<int, int> CellCentre(int x, int y) { return {146 + 58 * x, 103 + 58 * y}; }
+bool Cream(int r, int g, int b) { return r > 200 && g > 180 && b > 140; } // a free tile's face
+// Cells whose tile stands in place: a free tile's face fills much of the cell.
+int TilesInPlace(const Frame& f) {
+  int n = 0;
+  for (int x = 0; x < 7; ++x)
+    for (int y = 0; y < 7; ++y) {
+      auto [cx, cy] = CellCentre(x, y);
+      n += f.Count(cx - 22, cy - 22, cx + 22, cy + 22, Cream) > 600;
+    }
+  return n;
+}
+// The game-over overlay darkens the whole window: here a margin beside the board, below the
+// overlay's bars (stars drift there, so most of it, not all).
+bool Darkened(const Frame& f) {
+  return f.Count(0, 280, 60, 400, [](int r, int g, int b) { return r < 80 && g < 80 && b < 80; }) >
+         60 * 120 * 9 / 10;
+}
+
+// Every two-letter word AA .. ZZ, packed as the list file holds them.
+std::string TwoLetterWords() {
+  std::string out;
+  for (int a = 1; a <= 26; ++a)
+    for (int b = 1; b <= 26; ++b) {
+      const unsigned first = a | b << 5;
+      for (unsigned v : {first, 0u})
+        for (int k = 0; k < 4; ++k) out += static_cast<char>(v >> (8 * k) & 0xff);
+    }
+  return out;
+}
+
+// The fields of the saved state text.
+std::vector<std::string> StateFields(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<std::string> fields;
+  for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
+  return fields;
+}
 
 // ============================================================================
 // [SECTION] Checks
@@ -249,6 +321,35 @@ TEST(Game, GarbageStateFileDoesNotStopTheGame) {
   p.Key("F4");
   ASSERT_TRUE(p.Wait([&] { return !p.Running(); }));
   EXPECT_EQ(p.status, 0) << p.Output();
+}
+
+TEST(Game, AWholeGamePlayedWithTheMouseEntersTheScoreTables) {
+  Program p("", TwoLetterWords());
+  ASSERT_NE(p.window, 0u) << p.Output();
+  ASSERT_TRUE(p.WaitLoaded()) << p.Output();
+  p.Hold("space"); // the confirm control starts a game of 60 seconds
+  ASSERT_TRUE(p.WaitFrame([](const Frame& f) { return TilesInPlace(f) == 49; }, 5000)) << "no board";
+  const auto started = Clock::now();
+
+  // Any two neighbouring tiles are a word; two words, in case one pair were two blanks.
+  p.Drag({CellCentre(0, 6), CellCentre(1, 6)});
+  p.Drag({CellCentre(5, 0), CellCentre(6, 1)});
+  EXPECT_TRUE(p.Wait([&] {
+    const std::string out = p.Output();
+    return out.find("0.0,6.0\n1.0,6.0\n") != std::string::npos &&
+           out.find("5.0,0.0\n6.0,1.0\n") != std::string::npos;
+  })) << p.Output();
+
+  ASSERT_TRUE(p.WaitFrame(Darkened, 70000)) << "no game-over overlay";
+  EXPECT_GT(Clock::now() - started, std::chrono::seconds(58));
+  ASSERT_TRUE(p.Wait([&] { return p.StateSaved(); }, 5000)) << "the score was not saved";
+  EXPECT_TRUE(p.WaitFrame([](const Frame& f) { return !Darkened(f) && TilesInPlace(f) == 0; })) << "no menu";
+  // The 60-second tables: top ten from field 56 and last ten from field 57, in pairs.
+  const std::vector<std::string> fields = StateFields(p.dir / ".quokkastate");
+  ASSERT_GT(fields.size(), 76u);
+  EXPECT_GT(std::atoi(fields[56].c_str()), 0) << fields[56];
+  EXPECT_EQ(fields[57], fields[56]);
+  EXPECT_TRUE(p.Running()) << p.Output();
 }
 
 } // namespace
