@@ -6,7 +6,12 @@
 #include "app/app.h"
 #include "credits.h"
 #include "my_app.h"
+#include "net/async.h"
 #include "runtime/startup.h"
+
+#ifndef LEXORM_CHECKIN_URL
+#define LEXORM_CHECKIN_URL ""
+#endif
 
 int zu_Tessel_GameNum;
 float zu_Tessel_rawscrw, zu_Tessel_rawscrh;
@@ -20,8 +25,11 @@ int zu_Tessel_J_On_Able;
 int zu_Tessel_J_On_Allow, zu_Tessel_isOuya, zu_Tessel_OnScreenControls, zu_Tessel_AccelerometerControls;
 Array<String> zu_Tessel_MenuSet;
 Array<String> zu_Tessel_CreditText;
+String zu_Tessel_CheckInUrl;
 
 void zu_Tessel_InitGlobals() {
+  zu_asyncevent_InitGlobals();
+  zu_Tessel_CheckInUrl = String(LEXORM_CHECKIN_URL);
   zu_Tessel_isOuya = zu_Tessel_overscan = zu_Tessel_J_On_Allow = 0;
   zu_Tessel_GameNum = 415;
   zu_Tessel_UseHDImages = 1;

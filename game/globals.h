@@ -18,6 +18,10 @@ extern int zu_Tessel_J_On_Allow, zu_Tessel_isOuya, zu_Tessel_OnScreenControls,
     zu_Tessel_AccelerometerControls;
 extern Array<String> zu_Tessel_MenuSet;    // 3 pairs: seconds as text, caption
 extern Array<String> zu_Tessel_CreditText; // 59 credit lines
+// The check-in endpoint, a build setting (LEXORM_CHECKIN_URL, empty unless given); the request
+// goes out only when zu_Tessel_J_On_Allow is 1, which nothing in the program sets.
+extern String zu_Tessel_CheckInUrl;
 
-// The game's part of start-up: its globals, and its roots after the framework's.
+// The game's part of start-up: the network layer's globals and its own, with their roots
+// after the framework's.
 void zu_Tessel_InitGlobals();

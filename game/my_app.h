@@ -7,6 +7,7 @@
 #include "audio/sound.h"
 #include "graphics/image.h"
 #include "net/data_buffer.h"
+#include "net/http.h"
 #include "runtime/array.h"
 #include "runtime/string.h"
 
@@ -50,7 +51,7 @@ enum PlayerEntry {
 };
 constexpr int kChainEntries = 21; // chain entries 0..20
 
-class c_MyApp : public c_App {
+class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
 public:
   c_MyApp* m_new(); // every field at its initial value; the big arrays allocated once
   void mark() override;
@@ -293,4 +294,14 @@ public:
   bool p_NextToLast(int x, int y); // the chain is empty, or (x, y) touches its last tile
   int p_EndWord();                 // ends the word through a key or a release
   bool p_EntersTopTen();           // m_Score would enter the top ten when recorded
+
+  // ==========================================================================
+  // [SECTION] Online check-in  (check_in.cpp)
+  // ==========================================================================
+  String m_CheckInReply; // "N/A" until a reply, and while a request is out
+  c_HttpRequest* m_CheckInRequest = nullptr;
+  int m_CheckInDone = 0;
+
+  int p_GetURL(const String& base, const String& query); // a GET of base "?" query
+  void p_OnHttpRequestComplete(c_HttpRequest* request) override;
 };

@@ -10,6 +10,7 @@
 #include "globals.h"
 #include "graphics/drawing.h"
 #include "my_app.h"
+#include "net/async.h"
 #include "runtime/errors.h"
 
 // ============================================================================
@@ -36,7 +37,8 @@ int c_MyApp::p_OnCreate() {
   m_JinglePlayed = 0;
   m_MenuSel = 1;
   m_MenuAngle = -32;
-  // The check-in request would start here when zu_Tessel_J_On_Allow is 1; it never is.
+  if (zu_Tessel_J_On_Allow == 1)
+    p_GetURL(zu_Tessel_CheckInUrl, String("hello=1&gameID=") + String(zu_Tessel_GameNum));
   m_GameMode = 1;
   zu_app_SetUpdateRate(60);
   m_LastDevWidth = zu_app_DeviceWidth();
@@ -216,7 +218,8 @@ int c_MyApp::p_OnUpdate() {
     p_Save(); // nothing made during play is lost on the way out
     zuError(String());
   }
-  // Finished asynchronous operations are delivered here once the network layer has them.
+  // Finished asynchronous operations (the check-in) are delivered here.
+  zu_asyncevent_UpdateAsyncEvents();
 
   // Music follows the pause state.
   if (zu_Tessel_HasMusicStream == 1 && zu_audio_device) {

@@ -12,7 +12,7 @@ packages=(
   # data
   fonts-dejavu-core fonts-dejavu-extra scowl wamerican
   # tests
-  xvfb xauth x11-utils xdotool jwm wmctrl sox vorbis-tools
+  xvfb xauth x11-utils xdotool jwm wmctrl sox vorbis-tools python3
 )
 
 missing=()

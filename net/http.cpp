@@ -1,0 +1,281 @@
+// net/http.cpp — URL parsing and the HTTP/1.0 request: the request text, the checks that keep
+// a request from carrying foreign bytes, the header and body reading with their caps, and
+// the one completion.
+// Depends on: http.h.
+#include "http.h"
+
+#include <chrono>
+
+int zu_http_deadlineMs = 60000;
+
+namespace {
+
+long long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Every character a visible ASCII one (0x21..0x7E), judged on the 16-bit text, so that no
+// character can turn into a control byte when narrowed.
+bool Visible(const String& s) {
+  if (s.Length() == 0) return false;
+  for (int i = 0; i < s.Length(); ++i)
+    if (s[i] < 0x21 || s[i] > 0x7e) return false;
+  return true;
+}
+
+bool HostName(const String& s) {
+  if (s.Length() == 0) return false;
+  for (int i = 0; i < s.Length(); ++i) {
+    const char16_t c = s[i];
+    const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                    c == u'-' || c == u'.';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// Without the characters below 33 at both ends.
+String Trim(const String& s) {
+  int from = 0, to = s.Length();
+  while (from < to && s[from] < 33) ++from;
+  while (to > from && s[to - 1] < 33) --to;
+  return s.Slice(from, to);
+}
+
+// The first position of `what` in [from, end), or -1.
+int FindBefore(const String& text, const char* what, int from, int end) {
+  const int at = text.Find(String(what), from);
+  return at >= 0 && at < end ? at : -1;
+}
+
+} // namespace
+
+// ============================================================================
+// [SECTION] URLs
+// ============================================================================
+
+c_Url* c_Url::m_new(const String& u, const String& scheme0, int port0) {
+  defaultScheme = scheme0;
+  defaultPort = port0;
+  p_Set2(u);
+  return this;
+}
+
+void c_Url::p_Set2(const String& u) {
+  url = u;
+  scheme = defaultScheme;
+  username = password = domain = query = fragment = String();
+  port = defaultPort;
+  path = String("/");
+
+  const int length = u.Length();
+  int q = u.Find(String("?"));
+  const int f = u.Find(String("#"));
+  if (q >= 0 && f >= 0 && q > f) q = -1; // the "?" belongs to the fragment
+  const int e = q >= 0 ? q : (f >= 0 ? f : length);
+
+  int s = 0;
+  const int colonSlashes = FindBefore(u, "://", 0, e);
+  if (colonSlashes >= 0) {
+    scheme = u.Slice(0, colonSlashes);
+    s = colonSlashes + 3;
+  }
+  // A user and password end at an "@" before the path only: "/x@y" is part of the path.
+  const int firstSlash = FindBefore(u, "/", s, e);
+  const int at = FindBefore(u, "@", s, firstSlash >= 0 ? firstSlash : e);
+  if (at >= 0) {
+    const int k = FindBefore(u, ":", s, at);
+    if (k >= 0) {
+      username = u.Slice(s, k);
+      password = u.Slice(k + 1, at);
+    } else {
+      username = u.Slice(s, at);
+    }
+    s = at + 1;
+  }
+  const int k = FindBefore(u, ":", s, e);
+  const int p = FindBefore(u, "/", s, e);
+  if (k >= 0 && (p < 0 || k < p)) {
+    domain = u.Slice(s, k);
+    port = u.Slice(k + 1, p >= 0 ? p : e).ToInt();
+    if (p >= 0) path = u.Slice(p, e);
+  } else if (p >= 0) {
+    domain = u.Slice(s, p);
+    path = u.Slice(p, e);
+  } else {
+    domain = u.Slice(s, e);
+  }
+  if (q >= 0) query = f >= 0 ? u.Slice(q + 1, f) : u.Slice(q + 1);
+  if (f >= 0) fragment = u.Slice(f + 1);
+}
+
+String c_Url::p_FullPath() const {
+  String out = path;
+  if (query.Length() > 0) out += String("?") + query;
+  if (fragment.Length() > 0) out += String("#") + fragment;
+  return out;
+}
+
+// ============================================================================
+// [SECTION] Building and sending a request
+// ============================================================================
+
+c_HttpRequest* c_HttpRequest::m_new() {
+  gc_assign(sendBuffer, (new c_DataBuffer)->m_new(kSendBytes));
+  gc_assign(receiveBuffer, (new c_DataBuffer)->m_new(kReceiveBytes));
+  return this;
+}
+
+c_HttpRequest* c_HttpRequest::m_new2(const String& m, const String& u, c_IOnHttpRequestComplete* callback) {
+  m_new();
+  p_Open(m, u, callback);
+  return this;
+}
+
+void c_HttpRequest::mark() {
+  gc_mark_q(url);
+  gc_mark_q(onComplete);
+  gc_mark_q(body);
+  gc_mark_q(header);
+  gc_mark_q(socket);
+  gc_mark_q(sendBuffer);
+  gc_mark_q(receiveBuffer);
+}
+
+void c_HttpRequest::p_Open(const String& m, const String& u, c_IOnHttpRequestComplete* callback) {
+  gc_assign(url, (new c_Url)->m_new(u, String("http"), 80));
+  method = m;
+  gc_assign(onComplete, callback);
+  gc_assign(body, static_cast<c_DataBuffer*>(nullptr));
+  bodyLength = 0;
+  status = -1;
+  responseText = String();
+  bytesReceived = headerBytes = 0;
+  headersDone = finished = false;
+  bodyBytes.clear();
+  // Nothing outside visible ASCII, no port that does not exist, no host that is not a name
+  // or an address: such a request fails before it connects.
+  refused = !Visible(m) || !Visible(u) || url->port < 1 || url->port > 65535 || !HostName(url->domain);
+  // The fragment stays here; the query goes.
+  String target = url->path;
+  if (url->query.Length() > 0) target += String("?") + url->query;
+  String host = url->domain;
+  if (url->port != 80) host += String(":") + String(url->port);
+  gc_assign(header, (new c_StringStack)->m_new(Array<String>()));
+  header->p_Push4(method + String(" ") + target + String(" HTTP/1.0"));
+  header->p_Push4(String("Host: ") + host);
+}
+
+void c_HttpRequest::p_Send2(const String& data, const String& mimeType, const String& encoding) {
+  gc_assign(body, (new c_DataBuffer)->m_new(3 * data.Length()));
+  bodyLength = body->p_PokeString(0, data, encoding);
+  if (!Visible(mimeType)) refused = true;
+  header->p_Push4(String("Content-Type: ") + mimeType);
+  header->p_Push4(String("Content-Length: ") + String(bodyLength));
+  p_Send();
+}
+
+void c_HttpRequest::p_Send() {
+  deadline = NowMs() + zu_http_deadlineMs;
+  // The header text with its blank line must fit the send buffer whole.
+  int bytes = 4; // the blank line's "\r\n\r\n"
+  for (int i = 0; i < header->p_Length2(); ++i) bytes += header->p_Get(i).Length() + (i > 0 ? 2 : 0);
+  if (bytes > kSendBytes) refused = true;
+  gc_assign(socket, (new c_Socket)->m_new(String("stream")));
+  // A refused request still completes through the socket's queue, on a later update: an
+  // empty host fails without any lookup or connection.
+  if (refused)
+    socket->p_ConnectAsync(String(), 0, this);
+  else
+    socket->p_ConnectAsync(url->domain, url->port, this);
+}
+
+void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket*) {
+  if (finished) return;
+  if (!connected) return Finish(false);
+  header->p_Push4(String());
+  header->p_Push4(String());
+  const String text = header->p_Join(String("\r\n"));
+  header->p_Clear();
+  if (text.Length() > kSendBytes) return Finish(false);
+  const int n = sendBuffer->p_PokeString(0, text, String("ascii"));
+  socket->p_SendAsync(sendBuffer, 0, n, this);
+  Receive(0);
+}
+
+void c_HttpRequest::p_OnSendComplete(c_DataBuffer*, int, int count, c_Socket*) {
+  if (finished) return;
+  if (count < 0) return Finish(false);
+  if (bodyLength > 0 && socket->p_IsConnected()) socket->p_SendAsync(body, 0, bodyLength, this);
+  bodyLength = 0;
+}
+
+// ============================================================================
+// [SECTION] Reading the response
+// ============================================================================
+
+void c_HttpRequest::Receive(int from) {
+  // A header line that fills the whole buffer cannot be finished: a read of nothing would
+  // wait for ever.
+  if (from >= kReceiveBytes) return Finish(false);
+  if (socket->p_IsConnected()) socket->p_ReceiveAsync(receiveBuffer, from, kReceiveBytes - from, this);
+}
+
+void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer*, int offset, int count, c_Socket*) {
+  if (finished) return;
+  if (count < 0 || NowMs() > deadline) return Finish(false);
+  if (count == 0) return Finish(headersDone); // the server closed the connection
+  if (!headersDone) return ReadHeaders(offset, count);
+  bytesReceived += count;
+  if (bytesReceived > kMaxBodyBytes) return Finish(false);
+  bodyBytes.insert(bodyBytes.end(), receiveBuffer->data + offset, receiveBuffer->data + offset + count);
+  Receive(0);
+}
+
+void c_HttpRequest::ReadHeaders(int offset, int count) {
+  headerBytes += count;
+  if (headerBytes > kMaxHeaderBytes) return Finish(false);
+  const unsigned char* bytes = receiveBuffer->data;
+  const int end = offset + count;
+  int lineStart = 0;
+  for (int i = offset; i < end; ++i) {
+    if (bytes[i] != 10) continue;
+    const String line = Trim(receiveBuffer->p_PeekString(lineStart, i - lineStart, String("ascii")));
+    lineStart = i + 1;
+    if (line.Length() > 0) {
+      header->p_Push4(line);
+      continue;
+    }
+    // The blank line: the status line decides.
+    if (header->p_Length2() == 0) return Finish(false);
+    const Array<String> parts = header->p_Get(0).ToUpper().Split(String(" "));
+    if (parts.Length() <= 2 || !parts[0].StartsWith(String("HTTP/"))) return Finish(false);
+    status = parts[1].ToInt();
+    headersDone = true;
+    bytesReceived = end - lineStart;
+    bodyBytes.assign(bytes + lineStart, bytes + end);
+    return Receive(0);
+  }
+  // The read ended inside a line: it moves to the front and the next read follows it.
+  const int unfinished = end - lineStart;
+  if (lineStart > 0) receiveBuffer->p_CopyBytes(lineStart, receiveBuffer, 0, unfinished);
+  Receive(unfinished);
+}
+
+void c_HttpRequest::Finish(bool clean) {
+  if (finished) return;
+  finished = true;
+  if (socket) socket->p_Close();
+  if (clean) {
+    responseText =
+        String::FromUtf8(reinterpret_cast<const char*>(bodyBytes.data()), static_cast<int>(bodyBytes.size()));
+  } else {
+    status = -1;
+    responseText = String();
+  }
+  bodyBytes.clear();
+  bodyBytes.shrink_to_fit();
+  if (onComplete) onComplete->p_OnHttpRequestComplete(this);
+}
