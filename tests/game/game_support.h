@@ -12,6 +12,7 @@
 #include "audio/device.h"
 #include "game/globals.h"
 #include "game/my_app.h"
+#include "graphics/device.h"
 #include "host/game.h"
 
 // A host without a window. The device size and the clock are the test's (each reading returns
@@ -79,4 +80,22 @@ public:
 
 private:
   std::map<gxtkSample*, int> effectOf;
+};
+
+// Writes down the draw calls that reach it instead of drawing: no OpenGL.
+class CountingDevice : public gxtkGraphics {
+public:
+  std::string calls; // a letter a call: r(ect), o(val), l(ine), i(mage)
+  std::vector<float> lastRect;
+  gxtkSurface* LoadSurface(const String&) override { return nullptr; }
+  gxtkSurface* CreateSurface(int, int) override { return nullptr; }
+  void SetColor(float, float, float) override {}
+  void SetAlpha(float) override {}
+  void SetBlend(int) override {}
+  void SetScissor(int, int, int, int) override {}
+  void SetMatrix(float, float, float, float, float, float) override {}
+  void DrawRect(float x, float y, float w, float h) override { calls += 'r', lastRect = {x, y, w, h}; }
+  void DrawOval(float, float, float, float) override { calls += 'o'; }
+  void DrawLine(float, float, float, float) override { calls += 'l'; }
+  void DrawSurface2(gxtkSurface*, float, float, int, int, int, int) override { calls += 'i'; }
 };

@@ -18,24 +18,6 @@ namespace {
 
 using Ints = std::vector<int>;
 
-// Writes down the draw calls that reach it instead of drawing: no OpenGL.
-class CountingDevice : public gxtkGraphics {
-public:
-  std::string calls; // a letter a call: r(ect), o(val), l(ine), i(mage)
-  std::vector<float> lastRect;
-  gxtkSurface* LoadSurface(const String&) override { return nullptr; }
-  gxtkSurface* CreateSurface(int, int) override { return nullptr; }
-  void SetColor(float, float, float) override {}
-  void SetAlpha(float) override {}
-  void SetBlend(int) override {}
-  void SetScissor(int, int, int, int) override {}
-  void SetMatrix(float, float, float, float, float, float) override {}
-  void DrawRect(float x, float y, float w, float h) override { calls += 'r', lastRect = {x, y, w, h}; }
-  void DrawOval(float, float, float, float) override { calls += 'o'; }
-  void DrawLine(float, float, float, float) override { calls += 'l'; }
-  void DrawSurface2(gxtkSurface*, float, float, int, int, int, int) override { calls += 'i'; }
-};
-
 CountingDevice* device = nullptr;
 std::string startOutput; // what start-up printed
 
