@@ -61,11 +61,7 @@ void Echo(int fd) {
 
 class Sockets : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    if (zu_asyncevent__sources) return;
-    zu_asyncevent_InitGlobals();
-    gc_init2(); // its root is queued, as start-up does after the globals
-  }
+  static void SetUpTestSuite() { StartNetworkLayer(); }
   Recorder* rec = new Recorder;
 
   c_Socket* Connected(int port) {

@@ -52,11 +52,7 @@ std::string Local(int port, const std::string& rest = "/") {
 
 class Http : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    if (zu_asyncevent__sources) return;
-    zu_asyncevent_InitGlobals();
-    gc_init2(); // its root is queued, as start-up does after the globals
-  }
+  static void SetUpTestSuite() { StartNetworkLayer(); }
   void TearDown() override { zu_socket_ioTimeoutMs = 30000; }
 };
 

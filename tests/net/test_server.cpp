@@ -113,3 +113,9 @@ bool PumpUntil(const std::function<bool()>& done, int ms, int sleepUs) {
   }
   return true;
 }
+
+void StartNetworkLayer() {
+  if (zu_asyncevent__sources) return;
+  zu_asyncevent_InitGlobals();
+  gc_init2();
+}

@@ -43,3 +43,6 @@ int ClosedPort();
 // Delivers completions (zu_asyncevent_UpdateAsyncEvents) every `sleepUs` microseconds until
 // `done` holds or `ms` have passed; false on time-out.
 bool PumpUntil(const std::function<bool()>& done, int ms = 5000, int sleepUs = 1000);
+
+// The network layer's globals, once, with their root queued as start-up does.
+void StartNetworkLayer();
