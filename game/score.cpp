@@ -37,7 +37,7 @@ int c_MyApp::p_ScoreDisplay() {
   if (m_HideHud == 1) return 0; // neither drawn nor counted: the clock stands still
 
   const float w = zu_Tessel_jscrw;
-  const String blank(kBlank), shown(kShownBlank);
+  static const String blank(kBlank), shown(kShownBlank);
   p_SetCol(100, 255, 100, 0.8f);
   p_SetSize(2);
   p_Text(48, 28, p_rstr(m_ShownScore, 8, String("0")), 0, 1);
@@ -46,8 +46,8 @@ int c_MyApp::p_ScoreDisplay() {
          1);
   p_SetCol(255, 180, 0);
   p_SetSize(1);
-  p_Text(224, 12,
-         p_rstr(p_ScoreWord(m_LastWord), 3, String(" ")) + String(":") + m_LastWord.Replace(blank, shown), 0,
+  // The last word's score was found when it ended: no second look through the list.
+  p_Text(224, 12, p_rstr(m_LastWordScore, 3, String(" ")) + String(":") + m_LastWord.Replace(blank, shown), 0,
          1);
 
   // Records of this game length: the best word by score, the longest by letters.

@@ -110,10 +110,7 @@ c_AsyncConnectOp* c_AsyncConnectOp::m_new(ZuSocket* s, const String& h, int p,
   host = h;
   port = p;
   gc_assign(onComplete, callback);
-  // The worker never touches a String: it gets the host's bytes (the low byte of each
-  // character, as the address functions take names).
-  if (h.Length() <= 1023)
-    for (int i = 0; i < h.Length(); ++i) hostBytes += static_cast<char>(h[i] & 0xff);
+  hostBytes = zu_socket_HostBytes(h); // the worker never touches a String
   return this;
 }
 

@@ -145,6 +145,7 @@ void c_HttpRequest::mark() {
 }
 
 void c_HttpRequest::p_Open(const String& m, const String& u, c_IOnHttpRequestComplete* callback) {
+  if (!sendBuffer) m_new(); // made without its buffers
   gc_assign(url, (new c_Url)->m_new(u, String("http"), 80));
   method = m;
   gc_assign(onComplete, callback);
@@ -178,11 +179,17 @@ void c_HttpRequest::p_Send2(const String& data, const String& mimeType, const St
 }
 
 void c_HttpRequest::p_Send() {
+  if (!header) p_Open(String(), String(), onComplete); // never opened: refused, as empty
   deadline = NowMs() + zu_http_deadlineMs;
-  // The header text with its blank line must fit the send buffer whole.
-  int bytes = 4; // the blank line's "\r\n\r\n"
-  for (int i = 0; i < header->p_Length2(); ++i) bytes += header->p_Get(i).Length() + (i > 0 ? 2 : 0);
-  if (bytes > kSendBytes) refused = true;
+  // The header text, ending in a blank line, must fit the send buffer whole.
+  header->p_Push4(String());
+  header->p_Push4(String());
+  const String text = header->p_Join(String("\r\n"));
+  header->p_Clear();
+  if (text.Length() > kSendBytes)
+    refused = true;
+  else
+    requestBytes = sendBuffer->p_PokeString(0, text, String("ascii"));
   gc_assign(socket, (new c_Socket)->m_new(String("stream")));
   // A refused request still completes through the socket's queue, on a later update: an
   // empty host fails without any lookup or connection.
@@ -195,13 +202,7 @@ void c_HttpRequest::p_Send() {
 void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket*) {
   if (finished) return;
   if (!connected) return Finish(false);
-  header->p_Push4(String());
-  header->p_Push4(String());
-  const String text = header->p_Join(String("\r\n"));
-  header->p_Clear();
-  if (text.Length() > kSendBytes) return Finish(false);
-  const int n = sendBuffer->p_PokeString(0, text, String("ascii"));
-  socket->p_SendAsync(sendBuffer, 0, n, this);
+  socket->p_SendAsync(sendBuffer, 0, requestBytes, this);
   Receive(0);
 }
 

@@ -70,6 +70,7 @@ public:
   void p_OnReceiveComplete(c_DataBuffer* data, int offset, int count, c_Socket* source) override;
 
 private:
+  int requestBytes = 0;     // the request header's bytes in sendBuffer
   bool headersDone = false; // a valid status line and the blank line after the headers
   bool refused = false;     // the request may not go out: it fails without connecting
   bool finished = false;

@@ -21,15 +21,6 @@ namespace {
 
 constexpr int kPollSliceMs = 100; // a connect looks for Shutdown this often
 
-// The low byte of each character, as the address functions take names; empty when the text
-// is empty or longer than any host name.
-std::string Narrow(const String& s) {
-  std::string out;
-  if (s.Length() < 1 || s.Length() > 1023) return out;
-  for (int i = 0; i < s.Length(); ++i) out += static_cast<char>(s[i] & 0xff);
-  return out;
-}
-
 sockaddr_in AddressOf(in_addr ip, int port) {
   sockaddr_in a;
   std::memset(&a, 0, sizeof a);
@@ -43,7 +34,7 @@ sockaddr_in AddressOf(in_addr ip, int port) {
 sockaddr_in Build(const String& host, int port) {
   in_addr ip;
   ip.s_addr = htonl(INADDR_ANY);
-  zu_socket_Resolve(Narrow(host), &ip);
+  zu_socket_Resolve(zu_socket_HostBytes(host), &ip);
   return AddressOf(ip, port);
 }
 
@@ -55,6 +46,13 @@ void SetTimeout(int sock, int option, int ms) {
 }
 
 } // namespace
+
+std::string zu_socket_HostBytes(const String& s) {
+  std::string out;
+  if (s.Length() < 1 || s.Length() > 1023) return out;
+  for (int i = 0; i < s.Length(); ++i) out += static_cast<char>(s[i] & 0xff);
+  return out;
+}
 
 bool zu_socket_Resolve(const std::string& host, in_addr* out) {
   if (host.empty() || host.find('\0') != std::string::npos) return false;
@@ -88,7 +86,7 @@ ZuSocketAddress::ZuSocketAddress() { addr = AddressOf(in_addr{0}, 0); }
 bool ZuSocketAddress::Set(const String& h, int p) {
   in_addr ip;
   ip.s_addr = htonl(INADDR_ANY);
-  const bool found = zu_socket_Resolve(Narrow(h), &ip);
+  const bool found = zu_socket_Resolve(zu_socket_HostBytes(h), &ip);
   addr = AddressOf(ip, p);
   valid = false;
   return found;
@@ -156,7 +154,7 @@ bool ZuSocket::Bind(const String& host, int port) {
   return sock >= 0 && bind(sock, reinterpret_cast<const sockaddr*>(&a), sizeof a) >= 0;
 }
 
-bool ZuSocket::Connect(const String& host, int port) { return ConnectTo(Narrow(host), port); }
+bool ZuSocket::Connect(const String& host, int port) { return ConnectTo(zu_socket_HostBytes(host), port); }
 
 bool ZuSocket::ConnectTo(const std::string& host, int port) {
   in_addr ip;

@@ -23,6 +23,10 @@ constexpr int SOCKET_STREAM = 1, SOCKET_SERVER = 2, SOCKET_DATAGRAM = 3;
 extern std::atomic<int> zu_socket_connectTimeoutMs; // 10,000
 extern std::atomic<int> zu_socket_ioTimeoutMs;      // 30,000
 
+// The bytes of a host name as the address functions take it: the low byte of each character;
+// empty when the text is empty or longer than any host name (1023).
+std::string zu_socket_HostBytes(const String& host);
+
 // The IPv4 address of a host name or dotted text, looked up afresh (thread-safe); false when
 // the name does not resolve or resolves to 0.0.0.0, which would reach this machine.
 bool zu_socket_Resolve(const std::string& host, in_addr* out);

@@ -269,44 +269,34 @@ TEST_F(Board, ChainsGrowOnlyToNeighboursAndSelectOnTheChainEndsTheWord) {
   EXPECT_EQ(Chain(), (std::vector<float>{0, 0, 1, 1, -1, -1}));
 }
 
-TEST_F(Board, CancelRestoresEveryTileEmptiesTheWordAndPlaysTheRejection) {
-  Start(2);
-  Lay(std::vector<std::string>(7, "QIQIQIQ"));
-  Update();
-  Press(2, 2);
-  Update();
-  Move(3, 2);
-  Update();
-  Move(3, 3);
-  Update();
-  ::Press(kCancel);
-  Update();
-  EXPECT_EQ(Word(game->m_Word), "");
-  EXPECT_EQ(Taken(), 0);
-  EXPECT_EQ(Chain(), (std::vector<float>(6, -1)));
-  EXPECT_EQ(game->m_Player[3] + game->m_Player[4], -2);
-  EXPECT_EQ(Plays(11), 1);
-  EXPECT_EQ(game->m_Score, 0);
-}
-
-TEST_F(Board, WordsEndedWithoutALoadedListScoreByTheLengthOfTheAnswer) {
-  // List state and count, and the score of Q then I ended with the complete key: the answer's
-  // length ("N/A", "Loading 4096", "QI") times the letters' points.
-  const int cases[][3] = {{0, 0, 3 * 9}, {1, 4096, 12 * 9}, {2, 8, 2 * 9}};
+TEST_F(Board, CompleteScoresByWhatTheListAnswersAndCancelRestoresEveryTile) {
+  // List state and count, the key that ends Q then I, the score: the answer's length ("N/A",
+  // "Loading 4096", "QI") times the letters' points; a cancel scores nothing.
+  const int cases[][4] = {
+      {0, 0, kComplete, 3 * 9}, {1, 4096, kComplete, 12 * 9}, {2, 8, kComplete, 2 * 9}, {2, 8, kCancel, 0}};
   for (const auto& c : cases) {
     Start(2);
     Lay(std::vector<std::string>(7, "QIQIQIQ"));
     game->m_BankState = c[0];
     game->m_BankCount = c[1];
+    audio->Clear();
+    Update();
     Press(2, 2);
     Update();
     Move(3, 2);
     Update();
-    ::Press(kComplete);
+    ::Press(c[2]);
     Update();
-    ::Release(kComplete);
+    ::Release(c[2]);
+    EXPECT_EQ(game->m_Score, c[3]) << "list state " << c[0] << ", key " << c[2];
+    EXPECT_EQ(Plays(11), c[2] == kCancel ? 1 : 0); // the rejection
+    if (c[2] == kCancel) {
+      EXPECT_EQ(Word(game->m_Word), "");
+      EXPECT_EQ(Taken(), 0);
+      EXPECT_EQ(Chain(), (std::vector<float>(6, -1)));
+      EXPECT_EQ(game->m_Player[3] + game->m_Player[4], -2);
+    }
     Lift();
-    EXPECT_EQ(game->m_Score, c[2]) << "list state " << c[0];
   }
 }
 

@@ -110,15 +110,6 @@ TEST_F(Sockets, CompletionsComeInTheOrderQueuedAndOnlyFromTheOutermostUpdate) {
   EXPECT_EQ(echoed, "abcdef");
 }
 
-TEST_F(Sockets, AReceiveOnAConnectionThePeerClosedCompletesWithZero) {
-  TestServer server([](int) {});
-  c_Socket* s = Connected(server.port);
-  rec->events.clear();
-  s->p_ReceiveAsync(Buffer("", 16), 0, 16, rec);
-  ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
-  EXPECT_EQ(rec->events, Events{"receive 0"});
-}
-
 // [SECTION] Limits and misuse (run-time errors end the process: each runs in a child)
 
 TEST_F(Sockets, TheRingTakes255OutstandingOperationsAndAProtocolMustBeNamedExactly) {
