@@ -149,9 +149,18 @@ void c_InputDevice::p_MotionEvent(int event, int, float x, float y, float z) {
 }
 
 void c_InputDevice::p_BeginUpdate() {
+  bool present = true;
   for (int unit = 0; unit < 4; ++unit) {
     c_JoyState* joy = m__joyStates[unit];
-    if (!ZuGame::_game->PollJoystick(unit, joy->m_joyX, joy->m_joyY, joy->m_joyZ, joy->m_buttons)) break;
+    if (present)
+      present = ZuGame::_game->PollJoystick(unit, joy->m_joyX, joy->m_joyY, joy->m_joyZ, joy->m_buttons);
+    if (!present) {
+      // Present pads fill the first ports, so this one and the rest are gone: a pad
+      // unplugged mid-press must not leave its buttons held or its sticks pushed.
+      for (Array<float> axes : {joy->m_joyX, joy->m_joyY, joy->m_joyZ})
+        for (float& a : axes) a = 0;
+      for (bool& b : joy->m_buttons) b = false;
+    }
     for (int b = 0; b < 32; ++b) {
       int code = kJoyCode + 32 * unit + b;
       if (joy->m_buttons[b])

@@ -15,11 +15,14 @@ class PadHost : public ZuGame {
 public:
   std::vector<std::vector<bool>> pads; // buttons per present pad, ports from 0
   int polls = 0;
-  bool PollJoystick(int port, Array<float> x, Array<float>, Array<float>, Array<bool> buttons) override {
+  // Every present pad pushes its first stick and its second trigger.
+  bool PollJoystick(int port, Array<float> x, Array<float> y, Array<float> z, Array<bool> buttons) override {
     ++polls;
     if (port >= static_cast<int>(pads.size())) return false;
     for (int b = 0; b < 32; ++b) buttons[b] = b < static_cast<int>(pads[port].size()) && pads[port][b];
     x[0] = 0.5f + port;
+    y[0] = -0.5f - port;
+    z[1] = 1;
     return true;
   }
 };
@@ -142,6 +145,28 @@ TEST_F(Input, PadsArePolledUntilTheFirstAbsentOne) {
   EXPECT_TRUE(zu_input_JoyDown(2, 1));
   EXPECT_FALSE(zu_input_JoyDown(32 + 2, 0)); // ... is not pad 0's button 34
   EXPECT_EQ(zu_input_JoyX(5, 0) + zu_input_JoyY(0, 9), 0);
+}
+
+TEST_F(Input, UnpluggedPadsReadReleasedAndCentred) {
+  // Present pads fill the first ports; each holds button 1 with its stick and trigger pushed.
+  auto expect_pads = [&](int present) {
+    for (int unit = 0; unit < 2; ++unit) {
+      bool here = unit < present;
+      EXPECT_EQ(in->p_KeyDown(256 + 32 * unit + 1), here) << "unit " << unit;
+      EXPECT_EQ(in->p_JoyX(0, unit), here ? 0.5f + unit : 0) << "unit " << unit;
+      EXPECT_EQ(in->p_JoyY(0, unit), here ? -0.5f - unit : 0) << "unit " << unit;
+      EXPECT_EQ(in->p_JoyZ(1, unit), here ? 1 : 0) << "unit " << unit;
+    }
+  };
+  host.pads = {{false, true}, {false, true}};
+  Update();
+  expect_pads(2);
+  host.pads.pop_back(); // pad 1 goes with its button held: pad 0 stays as it is
+  Update();
+  expect_pads(1);
+  host.pads.clear();
+  Update();
+  expect_pads(0);
 }
 
 TEST(Random, TheGeneratorAndItsForms) {
