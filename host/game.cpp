@@ -19,13 +19,21 @@ void ZuGame::gc_collect() { ::gc_collect(_delegate); }
 // [SECTION] Guarded delegate calls
 // ============================================================================
 
+// Calls nest (an update that re-opens the window releases the held keys through KeyEvent).
+// Only the outermost call ends with a collection step: an inner step would run while the
+// outer call's local variables hold objects the collector cannot see.
 template <class Call> void ZuGame::Guarded(Call call) {
+  ++_guardedDepth;
   try {
     if (_delegate) call(_delegate);
   } catch (ThrowableObject* ex) {
+    --_guardedDepth;
     Die(ex);
+  } catch (...) {
+    --_guardedDepth; // not the application's exception: it passes on
+    throw;
   }
-  gc_collect();
+  if (--_guardedDepth == 0) gc_collect();
 }
 
 void ZuGame::StartGame() {

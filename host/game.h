@@ -1,6 +1,7 @@
 // host/game.h — ZuGame, the platform-neutral game host: the delegate it calls, the update
-// rate, the started and suspended flags, and the guarded calls into the delegate, each
-// followed by one collection step. Also the delegate interface and display-mode records.
+// rate, the started and suspended flags, and the guarded calls into the delegate, the
+// outermost of them followed by one collection step. Also the delegate interface and
+// display-mode records.
 // Depends on: runtime.
 #pragma once
 
@@ -106,6 +107,8 @@ protected:
 
 private:
   template <class Call> void Guarded(Call call);
+
+  int _guardedDepth = 0; // guarded calls under way; the collection step waits for 0
 };
 
 // Reads a 4-byte little-endian int; -1 when four bytes cannot be read.

@@ -1,5 +1,5 @@
 // tests/host/loop_test.cpp — the host's main loop on a fake clock: catch-up, rate 0, rate
-// changes, focus, re-opened windows, guarded calls.
+// changes, focus, re-opened windows, guarded calls and their collection steps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -125,6 +125,39 @@ TEST_F(Loop, ReopeningReleasesHeldKeysAndCentresTheWindow) {
   host.SetDeviceWindow(1280, 1024, 1);
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"swap interval 1", "close", "open 1280x1024 fullscreen",
                                                   "swap interval 1"}));
+}
+
+// Held only by a local variable of the update; counts its destruction, since a swept
+// object's address can be handed out again.
+class Marked : public Object {
+public:
+  static inline int destroyed = 0;
+  int marker = 0x5eed;
+  ~Marked() override { ++destroyed; }
+};
+
+class Garbage : public Object {
+public:
+  char bytes[4096];
+};
+
+TEST_F(Loop, ReopeningInsideAnUpdateLeavesTheCollectionStepToTheUpdate) {
+  Marked* kept = nullptr;
+  int destroyed_before = Marked::destroyed;
+  delegate->on_update = [&] {
+    kept = new Marked;
+    // Past the sweep threshold: any collection step from here on sweeps.
+    for (size_t n = 0; n <= gc_sweep_threshold / sizeof(Garbage); ++n) new Garbage;
+    fake.pressed = {'A'};
+    host.SetDeviceWindow(800, 600, 0); // releases 'A' through a guarded call inside this one
+    new Garbage;                       // takes memory back from whatever was swept
+    ASSERT_TRUE(gc_is_live_object(kept));
+    ASSERT_EQ(Marked::destroyed, destroyed_before);
+    EXPECT_EQ(kept->marker, 0x5eed);
+  };
+  host.UpdateGame();
+  EXPECT_EQ(Count("key 2 65"), 1);
+  EXPECT_FALSE(gc_is_live_object(kept)); // the update's own step swept it
 }
 
 TEST_F(Loop, TheCloseRequestBecomesTheCloseKeyAndRunEndsWhenTheWindowCloses) {
