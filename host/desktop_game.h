@@ -14,7 +14,7 @@ extern int glfwGraphicsSeq;
 // Game-pad ports 0..3 → joystick numbers, -1 for an unused port; rebuilt when port 0 is polled.
 extern int pjoys[4];
 
-class ZuGlfwGame : public ZuGame, public Glfw2Events {
+class ZuGlfwGame : public ZuGame, public Glfw2Events, public ZuWindowHost {
 public:
   static ZuGlfwGame* _glfwGame;
 
@@ -37,10 +37,13 @@ public:
   unsigned char* LoadImageData(const String& path, int* width, int* height, int* depth) override;
   unsigned char* LoadAudioData(const String& path, int* length, int* channels, int* format,
                                int* hertz) override;
+  ZuWindowHost* WindowHost() override { return this; }
 
-  virtual void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
-                             int stencil, bool fullscreen);
-  virtual ZuGlfwVideoMode* GetGlfwDesktopMode();
+  // ZuWindowHost
+  void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth, int stencil,
+                     bool fullscreen) override;
+  ZuGlfwVideoMode* GetGlfwDesktopMode() override;
+
   virtual Array<ZuGlfwVideoMode*> GetGlfwVideoModes();
   virtual void Run();
   void UpdateEvents();

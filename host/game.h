@@ -1,7 +1,7 @@
 // host/game.h — ZuGame, the platform-neutral game host: the delegate it calls, the update
 // rate, the started and suspended flags, and the guarded calls into the delegate, the
-// outermost of them followed by one collection step. Also the delegate interface and
-// display-mode records.
+// outermost of them followed by one collection step. Also the delegate interface, the
+// display-mode records and the window-host interface.
 // Depends on: runtime.
 #pragma once
 
@@ -44,6 +44,15 @@ public:
 // An audio file reader: PCM frames, channels, bytes per sample and rate; null on failure.
 using ZuAudioReader = unsigned char* (*)(std::FILE* f, int* length, int* channels, int* format, int* hertz);
 
+// The window side of a host that can re-open its window (the desktop host; a test's host).
+class ZuWindowHost {
+public:
+  virtual ~ZuWindowHost() {}
+  virtual ZuGlfwVideoMode* GetGlfwDesktopMode() = 0;
+  virtual void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
+                             int stencil, bool fullscreen) = 0;
+};
+
 // ============================================================================
 // [SECTION] The host
 // ============================================================================
@@ -77,6 +86,8 @@ public:
   virtual Array<ZuDisplayMode*> GetDisplayModes() { return Array<ZuDisplayMode*>(); }
   virtual ZuDisplayMode* GetDesktopMode() { return nullptr; }
   virtual void SetSwapInterval(int) {}
+  // The window that can be re-opened; null when the host has none.
+  virtual ZuWindowHost* WindowHost() { return nullptr; }
   virtual String PathToFilePath(const String& path) { return path; }
   virtual std::FILE* OpenFile(const String& path, const String& mode);
   // The whole file in one heap block (free with std::free); null when it cannot be read.
