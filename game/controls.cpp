@@ -9,8 +9,6 @@
 namespace {
 
 // Control numbers; directions and buttons are also their virtual buttons.
-constexpr int CTRL_UP = 0, CTRL_LEFT = 3, CTRL_RIGHT = 5, CTRL_DOWN = 8;
-constexpr int CTRL_A = 10, CTRL_R = 15, CTRL_PAUSE = 98, CTRL_BACK = 99;
 constexpr float kStickDeadZone = 0.4f;
 constexpr int kVButtonsCleared = 19; // entries 0..18; 19 is the back-key hit count
 

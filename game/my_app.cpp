@@ -28,6 +28,7 @@ c_MyApp* c_MyApp::m_new() {
   gc_assign(m_BestWords, Array<String>(150));
   gc_assign(m_BadgeIds, Array<int>(15));
   gc_assign(m_BadgeTimers, Array<int>(15));
+  gc_assign(m_PenTrail, Array<float>(2 * kPenTrailLength));
   m_CheckInReply = String("N/A");
   c_App::m_new();
   return this;
@@ -60,5 +61,6 @@ void c_MyApp::mark() {
   gc_mark_q(m_BestWords);
   gc_mark_q(m_BadgeIds);
   gc_mark_q(m_BadgeTimers);
+  gc_mark_q(m_PenTrail);
   gc_mark_q(m_CheckInRequest);
 }

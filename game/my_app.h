@@ -50,6 +50,16 @@ enum PlayerEntry {
   PL_CHAIN_Y = 200,
 };
 constexpr int kChainEntries = 21; // chain entries 0..20
+// The menu wheel's key repeat: updates until the next step, and the next delay. Only the menu
+// uses them; a game clears the record when it starts.
+constexpr int PL_MENU_REPEAT = 21, PL_MENU_DELAY = 22;
+
+constexpr int kPenTrailLength = 90; // positions of the pause menu's pen trail
+
+// Controls of the control query (p_PlayKey): directions, buttons A B X Y L R, pause and back.
+constexpr int CTRL_UP = 0, CTRL_LEFT = 3, CTRL_RIGHT = 5, CTRL_DOWN = 8;
+constexpr int CTRL_A = 10, CTRL_B = 11, CTRL_X = 12, CTRL_Y = 13, CTRL_R = 15, CTRL_PAUSE = 98,
+              CTRL_BACK = 99;
 
 class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
 public:
@@ -255,7 +265,8 @@ public:
   int p_LoadText(String text); // fills the saved fields from a save text
 
   // ==========================================================================
-  // [SECTION] Menus, options, pause menu (next issue)
+  // [SECTION] Menus, buttons, options box, pause menu, full screen
+  //           (buttons.cpp, menu.cpp, options.cpp, pause_menu.cpp)
   // ==========================================================================
   int m_MenuSel = 1;
   float m_MenuAngle = 0;
@@ -271,6 +282,38 @@ public:
   int m_PauseSel = 0;
   int m_ButtonHit = 0;
   int m_Fullscreen = 0;
+  int m_MenuTapPending = 0;                    // a tap chose an item; cleared once the pointer is up
+  int m_DragPrevX = 0, m_DragPrevY = 0;        // the wheel drag's pointer at the previous update
+  int m_DragHasPrev = 0;                       // 0 when the drag has no previous position yet
+  float m_PenA1 = 0, m_PenA2 = 0, m_PenA3 = 0; // the pause menu's pen trail: three turning angles,
+  float m_PenSpeed = 5.5f, m_PenRadius = 60;   // the speed of the second and its circle's radius
+  Array<float> m_PenTrail;                     // the pen's last positions, x and y pairs
+  int m_PenCount = 0;                          // positions held, up to the trail's length
+
+  // Hit tests: each touch held in virtual units (p_Button tests coordinates only).
+  int p_Button(int slot, float x, float y, int frame);  // records the image; 1 when touched
+  int p_Button2(float x, float y, int frame);           // p_Button on the icons image (97)
+  int p_Button0(int slot, float x, float y, int frame); // touch 0 only
+  int p_Touch(float x, float y, float w, float h);      // records the bar; generous margins
+  int p_Touch2(float y, float w);                       // an options row: x 84, height 24
+  int p_MouseIn(float x, float y, float w, float h);
+  int p_MouseIn_Centered(float x, float y, float w, float h);
+  int p_MouseIn_Radius(float x, float y, float w, float h);
+  int p_FullscreenFlip(); // window <-> full screen through the host's window
+  int p_Menu();
+  int p_OptionBox();
+  int p_PauseMenu();
+  // Pieces of the menu (menu.cpp).
+  void p_MenuScorePanel(float playX, float playY);
+  void p_MenuWheel();
+  void p_MenuKeys();
+  void p_MenuCredits();
+  int p_CreditLineAt(int k); // the credit line k lines from the current one, in the loop
+  void p_MenuWords();
+  void p_OptionRow(int row, float y); // one row of the options box: bar, text, activation
+  int p_OptionsActivate(int row);
+  int p_CloseOptions();
+  void p_PenTrail(); // the pause menu's decoration and its controls
 
   // ==========================================================================
   // [SECTION] The board game: chains, falling tiles, score and clock  (board.cpp, score.cpp)
@@ -285,9 +328,8 @@ public:
   int p_GameOver();       // the game-over overlay and its counter
   String p_Nth(int n);    // "1st" .. "30th"; empty outside 1..30
   String p_MyNth();       // the place m_Score would take in the top ten; the place in m_i
-  int p_StartGame();      // what the menu does to start a game of m_GameLength
+  int p_StartGame();      // the menu's start of a game of m_GameLength
   int p_ResumeGame();     // back from the pause: keys still held do nothing on the board
-  int p_PauseScreen();    // the paused game's screen until the pause menu arrives
   // One board cell: the falling step, the flash, drawing and touch picking.
   void p_BoardCell(int x, int y, float cs, float flash);
   void p_FallInto(int x, int y);   // the tile above (or a new one) moves into empty cell (x, y)

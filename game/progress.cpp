@@ -125,6 +125,8 @@ int c_MyApp::p_LoadText(String text) {
   if (m_Settings[14] < 1) m_Settings[14] = 64;
   m_Settings[14] = 1;
   if (m_Settings[5] < 0 || m_Settings[5] > 3) m_Settings[5] = 1; // sound mode 0..3
+  for (int flip : {15, 16})                                      // stick flips 0 or 1
+    if (m_Settings[flip] != 0 && m_Settings[flip] != 1) m_Settings[flip] = 0;
   zu_Tessel_overscan = 0;
 
   // Badge words and their checksum.

@@ -225,24 +225,3 @@ int c_MyApp::p_ResumeGame() {
   m_Player[PL_SELECT_LATCH] = m_Player[PL_CANCEL_LATCH] = 1;
   return 0;
 }
-
-// Until the pause menu arrives: the backdrop, "PAUSED", and the confirm control, the pause
-// control or a click to play on.
-int c_MyApp::p_PauseScreen() {
-  const float w = zu_Tessel_jscrw, h = zu_Tessel_jscrh;
-  p_DoBG(-123, -123, -123, -123);
-  p_SetCol(0, 0, 0, 0.5f);
-  p_Rect(-1, -1, w + 2, h + 2);
-  p_SetCol(255, 255, 255, 1);
-  p_SetSize(4);
-  p_Text(w / 2, h / 2, String("PAUSED"), 1, 1);
-  p_ResetDraw();
-  const bool key = m_KeyLatch == 0 && (p_PlayKeyAll(10, 1) > 0 || p_PlayKeyAll(99, 1) > 0);
-  const bool click = m_TouchLatch == 0 && m_Down != 0;
-  if (key || click) {
-    p_ResumeGame();
-    m_TouchLatch = 1;
-    p_PlaySFX(98, 1, 0.5f, 0);
-  }
-  return 0;
-}

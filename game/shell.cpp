@@ -213,7 +213,7 @@ int c_MyApp::p_OnUpdate() {
   // Hot keys.
   if (zu_input_KeyHit(112)) zu_Tessel_DebugMode = zu_Tessel_DebugMode == 0 ? 1 : 0;
   if (zu_input_KeyHit(113)) m_HideHud = m_HideHud == 0 ? 1 : 0;
-  // F11 (122) switches full screen here once the menus bring p_FullscreenFlip.
+  if (zu_input_KeyHit(122)) p_FullscreenFlip();
   if (zu_input_KeyHit(115) || zu_input_KeyHit(432)) {
     p_Save(); // nothing made during play is lost on the way out
     zuError(String());
@@ -276,7 +276,7 @@ int c_MyApp::p_OnUpdate() {
   if (m_LoadStep == 0) {
     p_RunScreen();
     if (m_OptionsOpen == 1 || m_OptionsSlide > 0) {
-      // The options box (p_OptionBox) is drawn here once the menus arrive.
+      p_OptionBox();
       if (m_OptionsOpen == 1) {
         if (m_OptionsSlide < 30) m_OptionsSlide += 1;
       } else if (m_OptionsSlide > 0) {
@@ -325,13 +325,7 @@ int c_MyApp::p_OnUpdate() {
 int c_MyApp::p_RunScreen() {
   switch (m_GameMode) {
   case 1:
-    // Until the menus arrive the menu state is its cycling backdrop, and the confirm control
-    // starts a game of the chosen length.
-    p_DoBG(-1, -123, -123, -123);
-    if (m_KeyLatch == 0 && p_PlayKeyAll(10, 1) > 0) {
-      p_PlaySFX(98, 1, 1, 0);
-      p_StartGame();
-    }
+    p_Menu();
     if (m_GameMode == 1 || m_GameMode == 2) p_GameOver();
     break;
   case 11:
@@ -374,22 +368,14 @@ int c_MyApp::p_InGame() {
   }
   if (m_HideHud != 1) {
     p_Alpha(0.2f);
-    p_DrawImg(97, 16, 16, 0);
-    float halfW = static_cast<float>(m_ImageInfo[3 * 97]) * m_HDScale * m_SizeX / 2;
-    float halfH = static_cast<float>(m_ImageInfo[3 * 97 + 1]) * m_HDScale * m_SizeY / 2;
-    bool pressed = false;
-    for (int i = 0; i < 10 && m_Down != 0; ++i)
-      if (std::fabs(static_cast<float>(m_TouchX[i]) - 16) < halfW &&
-          std::fabs(static_cast<float>(m_TouchY[i]) - 16) < halfH)
-        pressed = true;
-    if (pressed && m_Paused == 0) {
+    if (p_Button2(16, 16, 0) && m_Paused == 0) {
       m_Paused = m_PauseMenuShown = m_TouchLatch = 1;
       m_PauseSel = 0;
       p_PlaySFX(98, 1, 0.5f, 0);
     }
     p_Alpha(1);
   }
-  if (m_Paused == 1) p_PauseScreen();
+  if (m_Paused == 1) p_PauseMenu();
   return 0;
 }
 

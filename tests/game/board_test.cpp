@@ -357,7 +357,8 @@ TEST_F(Board, PausingFreezesTheUpdateCountButNotTheRealEndTime) {
   const float left = game->m_Player[99];
   Updates(600); // ten seconds paused
   EXPECT_EQ(game->m_Player[99], left);
-  Tap(kSelect); // plays on
+  Tap(kSelect); // resume: the pause menu slides out, then the game plays on
+  Updates(12);
   ASSERT_EQ(game->m_Paused, 0);
   Update();
   const int msLeft = static_cast<int>(game->m_Player[98]) - host->clock;
@@ -480,7 +481,7 @@ TEST_F(Board, KeysHeldFromTheMenuOrThePauseDoNotEndOrCancelAWord) {
   Tap(kPause);
   ASSERT_EQ(game->m_Paused, 1);
   for (int key : {kComplete, kCancel, kSelect}) ::Press(key); // resumes
-  Updates(5);
+  Updates(20);
   EXPECT_EQ(game->m_Paused, 0);
   EXPECT_EQ(Plays(11) + Plays(10), 0);
 }

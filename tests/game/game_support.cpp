@@ -26,6 +26,23 @@ String TestHost::LoadState() {
   return stateInMemory ? String::FromUtf8(state.data(), static_cast<int>(state.size())) : ZuGame::LoadState();
 }
 
+ZuGlfwVideoMode* TestHost::GetGlfwDesktopMode() {
+  auto* mode = new ZuGlfwVideoMode;
+  mode->width = 1280, mode->height = 1024, mode->red = mode->green = mode->blue = 8;
+  return mode;
+}
+
+void TestHost::SetGlfwWindow(int w, int h, int, int, int, int, int, int, bool fullscreen) {
+  windows.push_back(std::to_string(w) + "x" + std::to_string(h) + (fullscreen ? " full" : " window"));
+  width = w, height = h;
+}
+
+bool TestHost::PollJoystick(int port, Array<float>, Array<float>, Array<float>, Array<bool> buttons) {
+  if (port >= pads) return false;
+  for (int b = 0; b < buttons.Length(); ++b) buttons[b] = (padButtons[port] >> b & 1) != 0;
+  return true;
+}
+
 namespace {
 fs::path folder;
 pid_t owner;

@@ -15,15 +15,25 @@
 #include "graphics/device.h"
 #include "host/game.h"
 
-// A host without a window. The device size and the clock are the test's (each reading returns
-// the clock, then moves it on by `tick`); "quokka://data/" is `dataDir`; the saved state goes to
-// ".quokkastate" in the current folder, or stays in `state`.
-class TestHost : public ZuGame {
+// A host without a real window. The device size and the clock are the test's (each reading
+// returns the clock, then moves it on by `tick`); "quokka://data/" is `dataDir`; the saved state
+// goes to ".quokkastate" in the current folder, or stays in `state`. Its window can be re-opened
+// (each opening is written down and sets the device size) on a 1280 x 1024 desktop; `pads` game
+// pads are plugged in, pad p holding the buttons of bit mask `padButtons[p]`.
+class TestHost : public ZuGame, public ZuWindowHost {
 public:
   int width = 640, height = 480, clock = 0, tick = 0;
   std::filesystem::path dataDir;
   bool stateInMemory = false;
   std::string state;
+  std::vector<std::string> windows; // "1280x1024 full", "640x480 window"
+  int pads = 0;
+  unsigned padButtons[4] = {};
+
+  ZuWindowHost* WindowHost() override { return this; }
+  ZuGlfwVideoMode* GetGlfwDesktopMode() override;
+  void SetGlfwWindow(int w, int h, int, int, int, int, int, int, bool fullscreen) override;
+  bool PollJoystick(int port, Array<float>, Array<float>, Array<float>, Array<bool> buttons) override;
 
   int GetDeviceWidth() override { return width; }
   int GetDeviceHeight() override { return height; }

@@ -28,7 +28,10 @@ std::string Wrap(int64_t v) {
 // A state in which every saved entry has its own value, within the setting limits; the
 // settings checksum wraps, and badges 31 and 255 set bit 31 of the first and last badge word.
 int KnownSetting(int i) {
-  return i == 3 ? 2000000000 : i == 5 ? 2 : i == 14 ? 1 : 64 + 7 * i - (i % 3 || i > 9 ? 0 : 200);
+  return i == 3                          ? 2000000000
+         : i == 5                        ? 2
+         : i == 14 || i == 15 || i == 16 ? 1
+                                         : 64 + 7 * i - (i % 3 || i > 9 ? 0 : 200);
 }
 bool KnownBadge(int i) { return (i * 7) % 5 == 1 || i == 31 || i == 255; }
 int KnownScore(int i) { return i < 110 ? 1000 - 9 * i : 0; }
@@ -141,11 +144,12 @@ TEST(SavedProgress, MissingOrUndefinedFieldsReadAsEmptyAndSoundModeIsBounded) {
   for (int i = 1; i < 25; ++i) zeros += "|0";
   EXPECT_EQ(Load(zeros), "Settings Loaded\nHighscores Loaded\n");
   EXPECT_EQ(a->m_Settings[5], 0);
-  // A sound mode of 7 with a matching checksum becomes 1; a saturated number reads as the limit.
-  std::string t = "0|0|0|0|0|7|0|0|0|0|99|99999999999|9|0|5|0|0|0|0|0|0|0|0|0|0|";
-  t += Wrap(5 * 7 + 10 * 99 + 11LL * 2147483647 + 12 * 9 + 14 * 5) + "|";
+  // A sound mode of 7 with a matching checksum becomes 1, a stick flip of 2 becomes 0 (one of 1
+  // stays); a saturated number reads as the limit.
+  std::string t = "0|0|0|0|0|7|0|0|0|0|99|99999999999|9|0|5|2|1|0|0|0|0|0|0|0|0|";
+  t += Wrap(5 * 7 + 10 * 99 + 11LL * 2147483647 + 12 * 9 + 14 * 5 + 15 * 2 + 16) + "|";
   EXPECT_EQ(Load(t), "Settings Loaded\nHighscores Loaded\n");
-  EXPECT_EQ(At(a->m_Settings, {5, 11, 14}), (Ints{1, 2147483647, 1}));
+  EXPECT_EQ(At(a->m_Settings, {5, 11, 14, 15, 16}), (Ints{1, 2147483647, 1, 0, 1}));
   // An empty file: only the score message, and the limits apply to the defaults.
   ClearSaved(a);
   zu_Tessel_overscan = 12;
