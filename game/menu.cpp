@@ -302,7 +302,7 @@ void c_MyApp::p_MenuCredits() {
                  String("\\nFPS ") + String(m_UpdateFpsAvg) + String(" : ") + String(m_RenderFpsAvg) +
                  String("\\nCoded in\\n") + String(kToolkitLine);
   p_SetCol(180, 180, 180, 0.8f);
-  p_Text(x, h - 20, stats, 0.8f, 1);
+  p_Text(x - 60, h - 70, stats, 0, 0); // one line a row, from its top left
   p_ResetDraw();
 
   if (m_KeyLatch == 0) {
