@@ -43,6 +43,19 @@ int c_MyApp::p_Button0(int slot, float x, float y, int frame) {
   return m_ButtonHit;
 }
 
+// The options gear: three wheels of image 95 turning at 1, -2 and 4 times m_GearAngle at the
+// current scale and colour; pressed when a touch lies on the outer one as drawn.
+int c_MyApp::p_Gear(float x, float y) {
+  p_SetRot(m_GearAngle);
+  p_DrawImg(95, x, y, 8);
+  p_SetRot(-2 * m_GearAngle);
+  p_DrawImg(95, x, y, 9);
+  p_SetRot(4 * m_GearAngle);
+  const int hit = p_Button(95, x, y, 10);
+  p_SetRot(0);
+  return hit;
+}
+
 // ============================================================================
 // [SECTION] Boxes
 // ============================================================================

@@ -130,11 +130,7 @@ void c_MyApp::p_MenuWheel() {
   if (m_MenuFocus == 0) m_GearAngle = std::fmod(m_GearAngle + 0.3f, 360.0f);
   p_SetSize(1.5f);
   p_Alpha(1);
-  const float turns[3] = {m_GearAngle, -2 * m_GearAngle, 4 * m_GearAngle};
-  for (int i = 0; i < 3; ++i) {
-    p_SetRot(turns[i]);
-    p_DrawImg(95, hx, hy, 8 + i);
-  }
+  p_Gear(hx, hy);
   const bool onGear = p_MouseIn_Centered(hx, hy, 64, 64) != 0;
   if (onGear && m_TouchLatch == 0 && closed) {
     m_OptionsOpen = 1;

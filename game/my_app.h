@@ -294,6 +294,7 @@ public:
   int p_Button(int slot, float x, float y, int frame);  // records the image; 1 when touched
   int p_Button2(float x, float y, int frame);           // p_Button on the icons image (97)
   int p_Button0(int slot, float x, float y, int frame); // touch 0 only
+  int p_Gear(float x, float y);                         // the options gear; 1 when touched
   int p_Touch(float x, float y, float w, float h);      // records the bar; generous margins
   int p_Touch2(float y, float w);                       // an options row: x 84, height 24
   int p_MouseIn(float x, float y, float w, float h);

@@ -63,13 +63,7 @@ int c_MyApp::p_OptionBox() {
   m_GearAngle = std::fmod(m_GearAngle + 0.2f, 360.0f);
   p_SetCol(255, 255, 255, 1);
   p_SetSize(m_OptionsSel == 0 ? 2 : 1.5f);
-  p_SetRot(m_GearAngle);
-  p_DrawImg(95, gx, gy, 8);
-  p_SetRot(-2 * m_GearAngle);
-  p_DrawImg(95, gx, gy, 9);
-  p_SetRot(4 * m_GearAngle);
-  const bool onGear = p_Button(95, gx, gy, 10) != 0;
-  p_SetRot(0);
+  const bool onGear = p_Gear(gx, gy) != 0;
   p_SetSize(2);
   p_Text(gx + 76, gy, String("<[BACK]"), 0, 1);
   const bool boxFree = m_OptionsKeyLatch == 0 && m_OptionsTouchLatch == 0;

@@ -60,12 +60,7 @@ int c_MyApp::p_PauseMenu() {
   const bool onResume = p_Button2(resumeX, resumeY, 3) != 0;
   const bool onQuit = p_Button2(quitX, quitY, 1) != 0;
   if (m_OptionsOpen == 0) m_GearAngle = std::fmod(m_GearAngle + 0.2f, 360.0f);
-  p_SetRot(m_GearAngle);
-  p_DrawImg(95, gearX, gearY, 8);
-  p_SetRot(-2 * m_GearAngle);
-  p_DrawImg(95, gearX, gearY, 9);
-  p_SetRot(4 * m_GearAngle);
-  const bool onGear = p_Button(95, gearX, gearY, 10) != 0;
+  const bool onGear = p_Gear(gearX, gearY) != 0;
   p_ResetDraw();
   if (m_PauseMenuShown != 1) return 0; // no input while the menu slides out
 

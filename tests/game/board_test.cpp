@@ -70,15 +70,8 @@ protected:
     game->m_BankCount = n;
     game->m_BankState = 2;
   }
-  void Update() {
-    host->clock += 16;
-    zu_input_device->p_BeginUpdate();
-    game->p_OnUpdate();
-    zu_input_device->p_EndUpdate();
-  }
-  void Updates(int n) {
-    for (int i = 0; i < n; ++i) Update();
-  }
+  void Update() { RunUpdates(1); }
+  void Updates(int n) { RunUpdates(n); }
   // A game of the given length, set up by the starting state but not yet updated; the board's
   // keys act once an update has seen them all up.
   void Start(int length) {

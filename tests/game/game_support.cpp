@@ -70,6 +70,15 @@ c_MyApp* Game() {
   return game;
 }
 
+void RunUpdates(int n) {
+  for (int i = 0; i < n; ++i) {
+    host->clock += 16;
+    zu_input_device->p_BeginUpdate();
+    Game()->p_OnUpdate();
+    zu_input_device->p_EndUpdate();
+  }
+}
+
 void Press(int code) { zu_input_device->p_KeyEvent(1, code); }
 void Release(int code) { zu_input_device->p_KeyEvent(2, code); }
 

@@ -56,6 +56,10 @@ template <class T> std::vector<T> At(const Array<T>& a, std::initializer_list<in
   return out;
 }
 
+// n updates of the game as the host runs them, 16 ms of the host clock apart: the input
+// module's begin, p_OnUpdate, its end.
+void RunUpdates(int n);
+
 // Key events on the installed input device.
 void Press(int code);
 void Release(int code);

@@ -61,15 +61,8 @@ protected:
     audio->Clear();
   }
 
-  void Update() {
-    host->clock += 16;
-    zu_input_device->p_BeginUpdate();
-    game->p_OnUpdate();
-    zu_input_device->p_EndUpdate();
-  }
-  void Updates(int n) {
-    for (int i = 0; i < n; ++i) Update();
-  }
+  void Update() { RunUpdates(1); }
+  void Updates(int n) { RunUpdates(n); }
   void Down(float x, float y) { zu_input_device->p_MouseEvent(4, 0, x, y); }
   void MoveTo(float x, float y) { zu_input_device->p_MouseEvent(6, 0, x, y); }
   void Up() { zu_input_device->p_MouseEvent(5, 0, 0, 0); }
