@@ -1,12 +1,15 @@
-// runtime/errors.cpp — zuError, dbg_error and the debug stop, zuPrint, signal handlers, formatters.
+// runtime/errors.cpp — zuError, dbg_error and the debug stop, zuPrint, the signal-safe fatal-signal report, formatters.
 // Depends on: errors.h, gc.h (to recognise live objects), string.h.
 #include "errors.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 const char* dbg_info = nullptr;
 String dbg_exstack;
@@ -122,7 +125,91 @@ void dbg_stop() {
 // [SECTION] Signals
 // ============================================================================
 
+// The report of a fatal signal, made only of calls that are safe inside a signal handler: the
+// heap may be damaged or its lock held by the code that crashed, so nothing here allocates,
+// takes a lock or goes through standard I/O. The texts, the stop protocol and the exit
+// statuses are those of dbg_error; an object description ('@') answers with an empty line.
+namespace {
+
+void WriteAll(int fd, const char* text, std::size_t n) {
+  while (n > 0) {
+    ssize_t done = write(fd, text, n);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return;
+    text += done;
+    n -= static_cast<std::size_t>(done);
+  }
+}
+
+void WriteText(int fd, const char* text) { WriteAll(fd, text, std::strlen(text)); }
+
+// One line of at most 255 characters from standard input, without its newline; false at the
+// end of input or when the line has no newline within that length.
+bool ReadLine(char (&line)[256]) {
+  std::size_t n = 0;
+  for (;;) {
+    char c;
+    ssize_t got = read(0, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    if (c == '\n') break;
+    if (n + 1 >= sizeof line) return false;
+    line[n++] = c;
+  }
+  line[n] = 0;
+  return true;
+}
+
+[[noreturn]] void SignalReport(const char* text) {
+  for (;;) {
+    WriteText(1, "Quokka Runtime Error : ");
+    WriteText(1, text);
+    WriteText(1, "\n");
+    if (dbg_info && *dbg_info) {
+      WriteText(1, dbg_info);
+      WriteText(1, "\n");
+    }
+    WriteText(1, "\n");
+    WriteText(2, "{{~~");
+    if (dbg_info) WriteText(2, dbg_info);
+    WriteText(2, "~~}}\n\n");
+    for (bool resumed = false; !resumed;) {
+      char line[256];
+      if (!ReadLine(line)) _exit(-1);
+      switch (line[0]) {
+      case '?':
+        break;
+      case '@':
+        WriteText(2, "\n");
+        break;
+      case 'r':
+      case 's':
+      case 'e':
+      case 'l':
+        dbg_suspend = line[0] == 's' || line[0] == 'e' ? 1 : 0;
+        dbg_stepmode = line[0] == 'r' ? 0 : line[0];
+        resumed = true;
+        break;
+      case 'q':
+        _exit(0);
+      default:
+        WriteText(1, "????? ");
+        WriteText(1, line);
+        WriteText(1, " ?????");
+        _exit(-1);
+      }
+    }
+  }
+}
+
+} // namespace
+
 void sighandler(int sig) {
+  // One report for the process: a second fault, on this thread or another, waits for the
+  // first report to end the process.
+  static std::atomic<int> reporting{0};
+  if (reporting.exchange(1) != 0)
+    for (;;) pause();
   const char* text = "Unknown signal";
   if (sig == SIGSEGV)
     text = "Memory access violation";
@@ -130,7 +217,7 @@ void sighandler(int sig) {
     text = "Illegal instruction";
   else if (sig == SIGFPE)
     text = "Floating point exception";
-  dbg_error(text);
+  SignalReport(text);
 }
 
 void zu_install_signal_handlers() {

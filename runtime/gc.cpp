@@ -30,9 +30,29 @@ void* gc_cache[gc_cache_classes];
 
 namespace {
 
-// Size of the block handed out by the last gc_object_alloc, picked up by the
-// gc_object constructor that runs right after it.
-int pending_size;
+// Blocks handed out by gc_object_alloc whose object is not constructed yet, with their sizes.
+// A new-expression allocates before it evaluates the constructor's arguments, so in
+// `new Outer(new Inner)` Inner is allocated and constructed between Outer's allocation and
+// its construction: each constructor finds its own block here by address.
+struct PendingBlock {
+  void* block;
+  int size;
+};
+constexpr int kPendingMax = 64; // new-expressions nested in one another's arguments
+PendingBlock pending[kPendingMax];
+int pending_count;
+
+// Removes the pending entry of `block`; its size, or -1 when it is not pending.
+int take_pending(void* block) {
+  for (int i = pending_count - 1; i >= 0; --i) {
+    if (pending[i].block != block) continue;
+    int size = pending[i].size;
+    for (int j = i; j + 1 < pending_count; ++j) pending[j] = pending[j + 1];
+    --pending_count;
+    return size;
+  }
+  return -1;
+}
 
 struct Root {
   void* global;
@@ -88,8 +108,8 @@ void splice_all(gc_object* from, gc_object* to) {
 // ============================================================================
 
 gc_object::gc_object() {
-  flags = pending_size | gc_markbit;
-  pending_size = 0;
+  int size = take_pending(this);
+  flags = (size > 0 ? size : 0) | gc_markbit;
   append(&gc_unmarked_list, this);
   gc_alloced_bytes += flags & ~7;
   if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
@@ -98,7 +118,13 @@ gc_object::gc_object() {
 void* gc_object::operator new(std::size_t size) { return gc_object_alloc(static_cast<int>(size)); }
 
 void gc_object::operator delete(void* p) {
-  // Only reached when a constructor threw after the object was linked: take it back.
+  // Only reached when the initialisation threw. Before the gc_object part was constructed
+  // (an argument threw) the block is still pending; after it, the object is linked.
+  int unconstructed = take_pending(p);
+  if (unconstructed >= 0) {
+    release_block(p, unconstructed);
+    return;
+  }
   gc_object* o = static_cast<gc_object*>(p);
   int size = o->flags & ~7;
   unlink(o);
@@ -142,7 +168,7 @@ void* gc_object_alloc(int size) {
       std::abort();
     }
   }
-  pending_size = size;
+  if (pending_count < kPendingMax) pending[pending_count++] = {block, size};
   return block;
 }
 

@@ -1,12 +1,18 @@
 // tests/runtime/error_child.cpp — starts the runtime, then fails in the way argv[1] asks.
 //   error TEXT   zuError(TEXT)          print TEXT   zuPrint of TEXT's UTF-8 bytes
 //   segv / fpe   a fatal signal         object       zuError, then asks "@" about several addresses
+//   null         reads through a null pointer on the main thread
+//   thread-null  the same on a second thread while the main thread goes on
+//   malloc-segv  a fault raised inside the allocator with its lock held (exit 77 where the
+//                allocator cannot be replaced, under the address sanitizer)
 //   locale       prints the LC_CTYPE locale that start-up chose
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "runtime/errors.h"
@@ -18,6 +24,35 @@ public:
 };
 
 static Object* g_object;
+
+// A reading through null the optimiser cannot remove.
+static int ReadNull() {
+  volatile int* p = nullptr;
+  return *p;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+static bool ReplaceableMalloc() { return false; }
+static void ArmMallocFault() {}
+#else
+// The program's own malloc: glibc's behind a lock that is not re-entrant, which raises a fault
+// while holding it when armed. A report that allocated would wait on that lock for ever.
+extern "C" void* __libc_malloc(size_t size);
+static pthread_mutex_t g_mallocLock = PTHREAD_MUTEX_INITIALIZER;
+static volatile bool g_mallocFault = false;
+extern "C" void* malloc(size_t size) {
+  pthread_mutex_lock(&g_mallocLock);
+  if (g_mallocFault) {
+    g_mallocFault = false;
+    std::raise(SIGSEGV);
+  }
+  void* p = __libc_malloc(size);
+  pthread_mutex_unlock(&g_mallocLock);
+  return p;
+}
+static bool ReplaceableMalloc() { return true; }
+static void ArmMallocFault() { g_mallocFault = true; }
+#endif
 
 void zuInit() {
   g_object = nullptr;
@@ -34,6 +69,16 @@ int zuMain() {
   }
   if (!std::strcmp(mode, "segv")) std::raise(SIGSEGV);
   if (!std::strcmp(mode, "fpe")) std::raise(SIGFPE);
+  if (!std::strcmp(mode, "null")) return ReadNull();
+  if (!std::strcmp(mode, "thread-null")) {
+    std::thread([] { ReadNull(); }).detach();
+    for (;;) pause();
+  }
+  if (!std::strcmp(mode, "malloc-segv")) {
+    if (!ReplaceableMalloc()) _exit(77);
+    ArmMallocFault();
+    std::free(std::malloc(16));
+  }
   if (!std::strcmp(mode, "object")) {
     // Answers its own debug stop: a live object, a freed one, garbage, null, then quit.
     gc_assign(g_object, new Described);

@@ -145,6 +145,32 @@ TEST_F(Collector, SmallBlocksGoThroughTheSizeClassCache) {
   EXPECT_EQ(next.rep->gc_size(), 40);
 }
 
+// A new-expression allocates before it evaluates its arguments: every object still gets the
+// size of its own block, is counted, and its block goes back to its own size class; an
+// argument that throws leaves nothing behind.
+TEST_F(Collector, NestedNewExpressionsEachKeepTheSizeOfTheirOwnBlock) {
+  struct Outer : Node {
+    Node* inner;
+    explicit Outer(Node* n) : inner(n) {}
+  };
+  constexpr int kOuter = (sizeof(Outer) + 7) & ~7, kNode = (sizeof(Node) + 7) & ~7;
+  static_assert(kOuter != kNode && kOuter < gc_cache_classes * 8, "two small size classes");
+  const int before = gc_alloced_bytes;
+  Outer* outer = new Outer(new Node);
+  EXPECT_EQ(outer->gc_size(), kOuter);
+  EXPECT_EQ(outer->inner->gc_size(), kNode);
+  EXPECT_EQ(gc_alloced_bytes - before, kOuter + kNode);
+  void* block = outer;
+  CollectFully();
+  EXPECT_EQ(gc_cache[kOuter / 8], block);
+
+  auto fails = []() -> Node* { throw 1; };
+  EXPECT_THROW(new Outer(fails()), int);
+  EXPECT_EQ(gc_alloced_bytes, before);
+  Outer* again = new Outer(nullptr); // the block of the failed one, handed out once
+  EXPECT_EQ(again->gc_size(), kOuter);
+}
+
 TEST_F(Collector, StaticEmptyArraysAreNeverQueued) {
   gc_assign(g_nodes, Array<Node*>());
   gc_assign(g_nodes, Array<Node*>(0));
