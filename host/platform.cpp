@@ -1,13 +1,17 @@
 // host/platform.cpp — the Linux system calls behind platform.h.
-// Depends on: platform.h, runtime/string.h; POSIX (readlink, posix_spawnp, waitpid, fsync, rename).
+// Depends on: platform.h, runtime/string.h; POSIX (readlink, posix_spawnp, waitpid, fsync, rename,
+// nanosleep).
 #include "platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -133,33 +137,77 @@ static std::string FolderOf(const std::string& name) {
   return name.substr(0, slash);
 }
 
+// Where a save to `name` must land: `name` itself, or the file its symbolic links lead to.
+static std::string ResolveLinks(std::string name) {
+  for (int hops = 0; hops < 40; ++hops) {
+    char target[4096];
+    ssize_t n = readlink(name.c_str(), target, sizeof target - 1);
+    if (n < 0) return name; // not a link (or not there): the name itself
+    target[n] = 0;
+    if (target[0] == '/') {
+      name = target;
+    } else {
+      std::size_t slash = name.rfind('/');
+      name = (slash == std::string::npos ? std::string() : name.substr(0, slash + 1)) + target;
+    }
+  }
+  return name;
+}
+
 ReplaceResult ReplaceFile(const std::string& utf8Name, const void* data, std::size_t size) {
   if (utf8Name.empty() || utf8Name.find('\0') != std::string::npos) return ReplaceResult::kCannotOpen;
-  std::string tmp = utf8Name + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  const std::string target = ResolveLinks(utf8Name);
+  // A name of this process's own, never reused within it: saves of two processes, or two
+  // saves of one, never share a temporary file.
+  static std::atomic<unsigned> serial{0};
+  const std::string tmp = target + ".tmp." + std::to_string(getpid()) + "." + std::to_string(serial++);
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   // Nothing was created, so nothing is removed (the name may even be someone's folder).
-  if (!f) return ReplaceResult::kCannotOpen;
+  if (fd < 0) return ReplaceResult::kCannotOpen;
+  struct stat old;
+  if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
 
   ReplaceResult result = ReplaceResult::kReplaced;
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) {
-    result = ReplaceResult::kShortWrite;
-  } else if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) {
-    result = ReplaceResult::kFlushFailed;
+  const char* bytes = static_cast<const char*>(data);
+  for (std::size_t done = 0; done < size && result == ReplaceResult::kReplaced;) {
+    ssize_t n = write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      result = ReplaceResult::kShortWrite;
+    else
+      done += static_cast<std::size_t>(n);
   }
-  if (std::fclose(f) != 0 && result == ReplaceResult::kReplaced) result = ReplaceResult::kCloseFailed;
-  if (result == ReplaceResult::kReplaced && std::rename(tmp.c_str(), utf8Name.c_str()) != 0)
+  if (result == ReplaceResult::kReplaced && fsync(fd) != 0) result = ReplaceResult::kFlushFailed;
+  if (close(fd) != 0 && result == ReplaceResult::kReplaced) result = ReplaceResult::kCloseFailed;
+  if (result == ReplaceResult::kReplaced && std::rename(tmp.c_str(), target.c_str()) != 0)
     result = ReplaceResult::kRenameFailed;
   if (result != ReplaceResult::kReplaced) {
-    std::remove(tmp.c_str());
+    unlink(tmp.c_str());
     return result;
   }
   // Make the new directory entry itself durable; the data already is.
-  int dir = open(FolderOf(utf8Name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dir = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);
   }
   return result;
+}
+
+// ============================================================================
+// [SECTION] Sleeping
+// ============================================================================
+
+void SleepSeconds(double seconds) {
+  if (!(seconds > 0) || !std::isfinite(seconds)) return;
+  const double kLongest = 1e9; // about 31 years: far beyond any wait, well inside time_t
+  if (seconds > kLongest) seconds = kLongest;
+  timespec ts;
+  ts.tv_sec = static_cast<time_t>(seconds);
+  ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
+  if (ts.tv_nsec > 999999999) ts.tv_nsec = 999999999;
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
 }
 
 } // namespace platform

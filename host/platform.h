@@ -1,4 +1,5 @@
-// host/platform.h — Linux stand-ins: executable path, UTF-8 file names, spawn, local date, atomic replace.
+// host/platform.h — Linux stand-ins: executable path, UTF-8 file names, spawn, local date, sleep,
+// atomic replace.
 // Depends on: runtime/string.h (the executable's path comes back as a String).
 //
 // This pair of files is the only place with Linux system calls for these services; the
@@ -37,6 +38,10 @@ struct LocalTime {
 // The current local date and time; false when the clock or time zone cannot be read.
 bool Now(LocalTime* out);
 
+// Sleeps for the given number of seconds, resuming after an interruption by a signal (and only
+// then). A wait that is not a positive finite number returns at once.
+void SleepSeconds(double seconds);
+
 enum class ReplaceResult {
   kReplaced = 0,
   kCannotOpen,  // the temporary file could not be created
@@ -47,9 +52,11 @@ enum class ReplaceResult {
 };
 const char* ReplaceResultText(ReplaceResult r);
 
-// Replaces the file's contents in one step: writes `<name>.tmp` in the same folder,
-// flushes it to the disk and renames it over `name`. On any failure the temporary file
-// is removed and the old file is left exactly as it was.
+// Replaces the file's contents in one step: writes a temporary file of a name no other save
+// uses (in the same folder), flushes it to the disk and renames it over `name`, so two
+// processes saving at once each leave one complete file and the last rename wins. A `name`
+// that is a symbolic link stays one: its target is replaced. The old file's permissions are
+// kept. On any failure the temporary file is removed and the old file is left as it was.
 ReplaceResult ReplaceFile(const std::string& utf8Name, const void* data, std::size_t size);
 
 } // namespace platform

@@ -2,6 +2,7 @@
 // includes GLFW.
 // Depends on: window_api.h, GLFW 3.
 #include "window_api.h"
+#include "platform.h"
 
 #include <GLFW/glfw3.h>
 
@@ -146,14 +147,7 @@ public:
     glfwTerminate();
   }
   double GetTime() override { return glfwGetTime(); }
-  void Sleep(double seconds) override {
-    if (seconds <= 0) return;
-    timespec ts;
-    ts.tv_sec = static_cast<time_t>(seconds);
-    ts.tv_nsec = static_cast<long>((seconds - ts.tv_sec) * 1e9);
-    while (nanosleep(&ts, &ts) != 0) {
-    }
-  }
+  void Sleep(double seconds) override { platform::SleepSeconds(seconds); }
 
   void OpenWindowHint(int target, int hint) override {
     if (target == GLFW2_REFRESH_RATE) refresh_ = hint;

@@ -1,4 +1,4 @@
-// runtime/errors.cpp — zuError, dbg_error and the debug stop, zuPrint, the signal-safe fatal-signal report, formatters.
+// runtime/errors.cpp — zuError, the debug stop, zuPrint, the signal-safe fatal-signal report, formatters.
 // Depends on: errors.h, gc.h (to recognise live objects), string.h.
 #include "errors.h"
 

@@ -1,15 +1,19 @@
 // tests/host/files_child.cpp — a host in its own process for the file tests; does what argv[1] asks.
 // Depends on: host (desktop_game.h), runtime.
 //   save DIR TEXT [LIMIT]   in DIR, SaveState of TEXT's file contents with the file size
-//                           limited to LIMIT bytes (SIGXFSZ ignored); prints the result
-//   loop DIR A B            in DIR, SaveState of A's then B's contents, over and over
+//                           limited to LIMIT bytes (SIGXFSZ ignored); prints the result.
+//                           Runs without a superuser's right to ignore file permissions.
+//   loop DIR A B [N]        in DIR, SaveState of A's then B's contents, over and over (N saves
+//                           in all when given; B may be A)
 //   load PATH               prints LoadString(PATH) as UTF-8 (paths beside this program)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <linux/capability.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "host/desktop_game.h"
@@ -36,12 +40,20 @@ static void EnterFolder(const char* dir) {
   }
 }
 
+// Gives up every capability, so that a folder's permissions bind even a process run as root.
+static void DropCapabilities() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  syscall(SYS_capset, &header, data);
+}
+
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   ZuGlfwGame game;
   if (mode == "save" && argc >= 4) {
     EnterFolder(argv[2]);
     String state = ReadText(argv[3]);
+    DropCapabilities();
     if (argc >= 5) {
       std::signal(SIGXFSZ, SIG_IGN);
       rlimit limit;
@@ -55,9 +67,11 @@ int main(int argc, char** argv) {
   if (mode == "loop" && argc >= 5) {
     EnterFolder(argv[2]);
     String a = ReadText(argv[3]), b = ReadText(argv[4]);
-    for (unsigned i = 0;; ++i) {
+    const long saves = argc >= 6 ? std::atol(argv[5]) : -1;
+    for (long i = 0; saves < 0 || i < saves; ++i) {
       if (game.SaveState(i % 2 ? b : a) != 0) return 4;
     }
+    return 0;
   }
   if (mode == "load" && argc >= 3) {
     String text = game.LoadString(String::FromUtf8(argv[2], static_cast<int>(std::strlen(argv[2]))));

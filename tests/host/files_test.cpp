@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include <stb_image_write.h>
 
 #include "host/desktop_game.h"
+#include "host/platform.h"
 #include "tests/support/runtime_output.h"
 #include "tests/support/subprocess.h"
 #include "tests/support/temp_files.h"
@@ -199,7 +201,13 @@ protected:
   InFolder cd{tmp.path};
   ZuGame game;
   fs::path file = tmp.path / ".quokkastate";
-  fs::path temp = tmp.path / ".quokkastate.tmp";
+  // Temporary files of saves left in the folder.
+  int Leftovers() {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(tmp.path))
+      n += e.path().filename().string().find(".tmp") != std::string::npos;
+    return n;
+  }
 };
 
 TEST_F(HostState, RoundTripKeepsTextExactlyAndAnEmptyStateIsAnEmptyFile) {
@@ -208,7 +216,7 @@ TEST_F(HostState, RoundTripKeepsTextExactlyAndAnEmptyStateIsAnEmptyFile) {
   EXPECT_EQ(game.SaveState(state), 0);
   EXPECT_EQ(ReadFile(file), "best=120;name=Zo\xC3\xA9;prize=\xE2\x82\xAC 5;line2\nend"); // no newline added
   EXPECT_EQ(game.LoadState(), state);
-  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_EQ(Leftovers(), 0);
   EXPECT_EQ(game.SaveState(String("short")), 0); // a shorter state leaves no tail behind
   EXPECT_EQ(ReadFile(file), "short");
   EXPECT_EQ(game.SaveState(String()), 0);
@@ -217,21 +225,70 @@ TEST_F(HostState, RoundTripKeepsTextExactlyAndAnEmptyStateIsAnEmptyFile) {
 }
 
 TEST_F(HostState, FailuresReturnMinusOneOrTwoAndKeepTheOldFile) {
-  // The temporary name is taken by someone else's folder: -1, and the folder is not touched.
+  // A folder that cannot be written: -1, and the old file is untouched.
   WriteFile(file, "old state \xC3\xA9");
-  WriteFile(temp / "keep", "x");
-  std::string out = StdoutOf([&] { EXPECT_EQ(game.SaveState(String("new")), -1); });
-  EXPECT_NE(out.find("SaveState:"), std::string::npos);
+  WriteFile(tmp.path / "new.txt", "new");
+  fs::permissions(tmp.path, fs::perms::owner_read | fs::perms::owner_exec);
+  ProcessResult r = RunProcess({FILES_CHILD, "save", tmp.path.string(), "new.txt"});
+  fs::permissions(tmp.path, fs::perms::owner_all);
+  EXPECT_NE(r.out.find("result -1\n"), std::string::npos) << r.out << r.err;
   EXPECT_EQ(ReadFile(file), "old state \xC3\xA9");
-  EXPECT_TRUE(fs::exists(temp / "keep"));
 
   // The state's name is a folder that is not empty: the rename fails, -2, no temporary file.
-  fs::remove_all(temp);
   fs::remove(file);
   WriteFile(file / "keep", "x");
   StdoutOf([&] { EXPECT_EQ(game.SaveState(String("new")), -2); });
-  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_EQ(Leftovers(), 0);
   EXPECT_EQ(ReadFile(file / "keep"), "x");
+}
+
+TEST_F(HostState, ALinkStaysALinkAndPermissionsStay) {
+  fs::create_directory(tmp.path / "real");
+  WriteFile(tmp.path / "real" / "state.txt", "old");
+  fs::permissions(tmp.path / "real" / "state.txt",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real/state.txt", file);
+  EXPECT_EQ(game.SaveState(String("saved")), 0);
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(ReadFile(tmp.path / "real" / "state.txt"), "saved");
+  EXPECT_EQ(fs::status(tmp.path / "real" / "state.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(game.LoadState(), String("saved"));
+}
+
+// Two copies of the program saving into one folder: whatever a third one reads at any moment is
+// one whole save, never a mix.
+TEST_F(HostState, TwoProcessesSavingIntoOneFolderNeverTearTheFile) {
+  std::string a, b;
+  for (int i = 0; i < 3000; ++i) a += "A" + std::to_string(i % 10);
+  for (int i = 0; i < 2500; ++i) b += "\xE2\x82\xAC!";
+  WriteFile(tmp.path / "a.txt", a);
+  WriteFile(tmp.path / "b.txt", b);
+  WriteFile(file, a);
+  pid_t writers[2];
+  for (int w = 0; w < 2; ++w) {
+    const char* text = w == 0 ? "a.txt" : "b.txt";
+    writers[w] = fork();
+    if (writers[w] == 0) {
+      execl(FILES_CHILD, FILES_CHILD, "loop", tmp.path.c_str(), text, text, "500",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ASSERT_GT(writers[w], 0);
+  }
+  int reads = 0, torn = 0, statuses[2] = {0, 0};
+  bool done[2] = {false, false};
+  while (!done[0] || !done[1]) {
+    const std::string now = ReadFile(file);
+    ++reads;
+    torn += now != a && now != b;
+    for (int w = 0; w < 2; ++w)
+      if (!done[w] && waitpid(writers[w], &statuses[w], WNOHANG) == writers[w]) done[w] = true;
+  }
+  for (int w = 0; w < 2; ++w) EXPECT_TRUE(WIFEXITED(statuses[w]) && WEXITSTATUS(statuses[w]) == 0) << w;
+  EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+  EXPECT_GT(reads, 10);
+  EXPECT_EQ(Leftovers(), 0);
 }
 
 TEST_F(HostState, ShortWriteReturnsMinusTwoAndKeepsTheOldFileByteForByte) {
@@ -241,7 +298,7 @@ TEST_F(HostState, ShortWriteReturnsMinusTwoAndKeepsTheOldFileByteForByte) {
   ProcessResult r = RunProcess({FILES_CHILD, "save", tmp.path.string(), "big.txt", "65536"});
   EXPECT_NE(r.out.find("result -2\n"), std::string::npos) << r.out << r.err;
   EXPECT_EQ(ReadFile(file), old);
-  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_EQ(Leftovers(), 0);
 }
 
 TEST_F(HostState, KilledWhileSavingNeverLeavesATornFile) {
@@ -272,6 +329,34 @@ TEST_F(HostState, KilledWhileSavingNeverLeavesATornFile) {
     std::string now = ReadFile(file);
     EXPECT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
   }
+}
+
+// A wait that is no positive finite number returns at once (none of them may spin or block);
+// a signal in the middle of a sleep does not cut it short.
+TEST(HostSleep, NoWaitReturnsAtOnceAndSignalsDoNotShortenASleep) {
+  using Clock = std::chrono::steady_clock;
+  for (double wait : {0.0, -1.0, std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    const auto start = Clock::now();
+    platform::SleepSeconds(wait);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(1)) << wait;
+  }
+  struct sigaction sa {
+  }, old{};
+  sa.sa_handler = [](int) {};
+  sigaction(SIGUSR1, &sa, &old); // no SA_RESTART: the sleep is interrupted
+  const pthread_t sleeper = pthread_self();
+  std::thread poke([sleeper] {
+    for (int i = 0; i < 5; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      pthread_kill(sleeper, SIGUSR1);
+    }
+  });
+  const auto start = Clock::now();
+  platform::SleepSeconds(0.3);
+  const auto slept = Clock::now() - start;
+  poke.join();
+  sigaction(SIGUSR1, &old, nullptr);
+  EXPECT_GE(slept, std::chrono::milliseconds(295));
 }
 
 TEST(HostDate, FillsAsFarAsTheArrayReaches) {
