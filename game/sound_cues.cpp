@@ -22,7 +22,10 @@ String c_MyApp::p_SfxFile(int n) {
 int c_MyApp::p_LoadSFX(int n) {
   if (n < 0 || n >= kEffectSlots) return 0; // only slots 0..99 exist
   gc_assign(m_Sounds[n], static_cast<c_Sound*>(nullptr));
-  if (zu_audio_device) gc_assign(m_Sounds[n], zu_audio_LoadSound(p_SfxFile(n)));
+  if (zu_audio_device) {
+    gc_assign(m_Sounds[n], zu_audio_LoadSound(p_SfxFile(n)));
+    if (!m_Sounds[n]) p_SayNotLoaded("Sound", p_SfxFile(n)); // that effect stays silent
+  }
   return 0;
 }
 
@@ -53,7 +56,7 @@ int c_MyApp::p_PlayTune(String name, int flags) {
   int mode = m_Settings[5];
   if (mode == SOUND_ALL || mode == SOUND_MUSIC) {
     // A missing file stays silent; the tune still counts as on.
-    if (zu_audio_device) zu_audio_PlayMusic(file, flags);
+    if (zu_audio_device && zu_audio_PlayMusic(file, flags) != 0) p_SayNotLoaded("Music", file);
     m_MusicOn = 1;
   }
   return 0;

@@ -17,6 +17,14 @@ constexpr int kMinWordLength = 2; // words looked up in the list
 constexpr int kMaxWordLength = 12;
 constexpr int kMaxFormedLength = 19; // letters the word being formed may hold
 
+// True when a list integer holds six 5-bit letter codes 0..26 and nothing above them.
+bool PacksLetters(std::uint32_t v) {
+  if (v >> 30) return false;
+  for (int k = 0; k < 6; ++k)
+    if ((v >> (5 * k) & 31) > 26) return false;
+  return true;
+}
+
 // Tile codes 1..26 are A..Z, 27 the blank: tiles of each code in a fresh bag (200), and points.
 // clang-format off
 const int kTileCounts[28] = {0,
@@ -83,7 +91,11 @@ int c_MyApp::p_BankLoad() {
     }
     gc_assign(m_BankBuffer, buffer);
     m_BankNext = 0;
+    m_BankBadInts = 0;
     m_BankState = 1;
+    // Words are pairs of integers: a cut file keeps its whole words and says so.
+    if (buffer->length % 8 != 0)
+      p_SayNotLoaded("Word list", String(kWordListPath), "cut short: whole words only");
   }
   if (!m_BankBuffer) return 0;
   // Only whole 4-byte integers are copied (a trailing partial one is dropped), and never
@@ -102,9 +114,19 @@ int c_MyApp::p_BankLoad() {
       break;
     }
     const unsigned char* p = bytes + 4 * static_cast<std::size_t>(i);
-    m_WordStore[i] =
-        static_cast<int>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    m_WordStore[i] = static_cast<int>(v);
+    m_BankBadInts += PacksLetters(v) ? 0 : 1;
+  }
+  if (done && m_BankBadInts > 0) {
+    // Not a word list: the game goes on without one.
+    p_SayNotLoaded("Word list", String(kWordListPath), "not a word list");
+    m_BankBuffer->Discard();
+    gc_assign(m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
+    m_BankState = 0;
+    m_BankCount = 0;
+    return 0;
   }
   if (done) {
     m_BankCount = m_BankNext;

@@ -113,8 +113,14 @@ TEST(WordRules, WithoutAListWordsAnswerNAOrTheCountLoadedBeforeTheSlice) {
 
 // [SECTION] Truncated and oversized lists (run under the sanitizers)
 
+// A cut list keeps its whole words and says so once; one holding anything but letter codes is
+// no word list: said once, and the game goes on without a list.
 TEST(WordBank, OnlyWholeIntegersAreCopiedAndOnlyWholePairsRead) {
-  c_MyApp* a = Load(ListOf({"CAT"}) + "AB"); // 10 bytes
+  const std::string file = (host->dataDir / "Lexorm.txt").string();
+  c_MyApp* a = nullptr;
+  std::string out =
+      StdoutOf([&] { a = Load(ListOf({"CAT"}) + "AB"), Load(ListOf({"CAT"}) + "AB"); }); // 10 bytes
+  EXPECT_EQ(out, "Word list not loaded (cut short: whole words only): " + file + "\n");
   EXPECT_EQ(a->m_BankCount, 2);
   EXPECT_EQ(a->m_WordStore[2], 0);
   EXPECT_EQ(Check("CAT"), "CAT");
@@ -122,6 +128,13 @@ TEST(WordBank, OnlyWholeIntegersAreCopiedAndOnlyWholePairsRead) {
   Load(ListOf({"DOG"}) + Bytes({Pack("CAT")[0]}));
   EXPECT_EQ(a->m_BankCount, 3);
   EXPECT_EQ(Check("CAT") + Check("DOG"), "DOG");
+
+  out = StdoutOf([&] {
+    Load(ListOf({"CAT", "DOG"}) + Bytes({0xFFFFFFFFu, 0})), Load(Bytes({31u << 25, 0}));
+  });
+  EXPECT_EQ(out, "Word list not loaded (not a word list): " + file + "\n");
+  EXPECT_EQ(a->m_BankState, 0);
+  EXPECT_EQ(Check("CAT"), "N/A");
 }
 
 TEST(WordBank, AnOversizedListStopsAtTheStoreCapacity) {
