@@ -1,0 +1,348 @@
+// tests/e2e/program.cpp — the end-to-end harness: starting the program, finding its window,
+// reading its pixels, sending it input, and the frame and state-file checks the tests share.
+// Depends on: program.h, X11, xdotool, stb_image_write (libstb).
+#include "program.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <stb/stb_image_write.h>
+
+namespace e2e {
+
+namespace {
+
+// A window can go between finding it and asking about it (the program re-opens its window to
+// change its size): such requests fail and are answered with nothing, not an exit.
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+} // namespace
+
+ProcessResult Xdotool(std::vector<std::string> args) {
+  args.insert(args.begin(), "/usr/bin/xdotool");
+  return RunProcess(args, "", false, 10);
+}
+
+// ============================================================================
+// [SECTION] Frames
+// ============================================================================
+
+int Frame::Count(int x0, int y0, int x1, int y1, const std::function<bool(int, int, int)>& test) const {
+  int n = 0;
+  for (int y = std::max(0, y0); y < std::min(h, y1); ++y)
+    for (int x = std::max(0, x0); x < std::min(w, x1); ++x) {
+      unsigned p = At(x, y);
+      n += test(p >> 16 & 255, p >> 8 & 255, p & 255) ? 1 : 0;
+    }
+  return n;
+}
+
+bool Frame::SavePng(const fs::path& file, int factor) const {
+  if (factor < 1 || w < factor || h < factor) return false;
+  const int ow = w / factor, oh = h / factor;
+  std::vector<unsigned char> rgb(static_cast<size_t>(ow) * oh * 3);
+  for (int y = 0; y < oh; ++y)
+    for (int x = 0; x < ow; ++x) {
+      unsigned sum[3] = {0, 0, 0};
+      for (int dy = 0; dy < factor; ++dy)
+        for (int dx = 0; dx < factor; ++dx) {
+          const unsigned p = At(x * factor + dx, y * factor + dy);
+          sum[0] += p >> 16 & 255;
+          sum[1] += p >> 8 & 255;
+          sum[2] += p & 255;
+        }
+      for (int c = 0; c < 3; ++c)
+        rgb[(static_cast<size_t>(y) * ow + x) * 3 + c] =
+            static_cast<unsigned char>(sum[c] / (factor * factor));
+    }
+  stbi_write_png_compression_level = 8;
+  return stbi_write_png(file.c_str(), ow, oh, 3, rgb.data(), ow * 3) != 0;
+}
+
+bool SphereBlue(int r, int, int b) { return b > 180 && b > r + 60; }
+bool White(int r, int g, int b) { return r > 200 && g > 200 && b > 200; }
+bool Cream(int r, int g, int b) { return r > 200 && g > 180 && b > 140; }
+bool Dark(int r, int g, int b) { return r < 80 && g < 80 && b < 80; }
+
+// ============================================================================
+// [SECTION] The program
+// ============================================================================
+
+Program::Program(const std::string& stateText, const std::string& words) {
+  char name[] = "/tmp/lexorm-e2e-XXXXXX";
+  dir = mkdtemp(name);
+  if (!stateText.empty()) std::ofstream(dir / ".quokkastate", std::ios::binary) << stateText;
+  std::string program = LEXORM_PROGRAM;
+  if (!words.empty()) {
+    fs::path built = fs::path(LEXORM_PROGRAM).parent_path() / "data";
+    fs::create_directory(dir / "data");
+    for (const auto& entry : fs::directory_iterator(built))
+      if (entry.path().filename() != "Lexorm.txt")
+        fs::create_symlink(entry.path(), dir / "data" / entry.path().filename());
+    std::ofstream(dir / "data" / "Lexorm.txt", std::ios::binary) << words;
+    program = (dir / "lexorm").string();
+    fs::copy_file(LEXORM_PROGRAM, program);
+  }
+  pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    int fo = open("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fo, 1);
+    dup2(fo, 2);
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  XSetErrorHandler(IgnoreXErrors);
+  display = XOpenDisplay(nullptr);
+  // Looked for at once: the whole loading screen lasts about a third of a second.
+  Wait([&] { return Current() != 0 || !Running(); }, 10000);
+}
+
+Program::~Program() {
+  if (Running()) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  if (display) XCloseDisplay(display);
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+bool Program::Running() {
+  if (status != -1) return false;
+  int s = 0;
+  if (waitpid(pid, &s, WNOHANG) != pid) return true;
+  status = WIFEXITED(s) ? WEXITSTATUS(s) : 1000 + WTERMSIG(s);
+  return false;
+}
+
+std::string Program::Output() const {
+  std::ifstream f(dir / "out.txt");
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+// ============================================================================
+// [SECTION] The window and its pixels
+// ============================================================================
+
+namespace {
+
+// The first 32-bit item of a window's property, or `otherwise`.
+long Property(Display* d, Window w, const char* name, Atom type, long otherwise) {
+  Atom actual = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  long value = otherwise;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1, False, type, &actual, &format, &items,
+                         &after, &data) == Success &&
+      data) {
+    if (format == 32 && items >= 1) value = *reinterpret_cast<long*>(data);
+    XFree(data);
+  }
+  return value;
+}
+
+// Every window below the root that carries the process id, searched through the whole tree: a
+// window manager puts client windows inside frames of its own.
+std::vector<Window> WindowsOf(Display* d, pid_t pid) {
+  std::vector<Window> found, todo{DefaultRootWindow(d)};
+  while (!todo.empty()) {
+    const Window w = todo.back();
+    todo.pop_back();
+    if (Property(d, w, "_NET_WM_PID", XA_CARDINAL, -1) == pid) found.push_back(w);
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (XQueryTree(d, w, &root, &parent, &children, &n)) {
+      todo.insert(todo.end(), children, children + n);
+      if (children) XFree(children);
+    }
+  }
+  return found;
+}
+
+} // namespace
+
+unsigned long Program::FindWindow() {
+  if (!display) return 0;
+  for (Window w : WindowsOf(display, pid)) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(display, w, &a) && a.map_state == IsViewable) return w;
+  }
+  return 0;
+}
+
+std::string Program::Windows() {
+  if (!display) return "no display";
+  std::string out;
+  for (Window w : WindowsOf(display, pid)) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display, w, &a)) continue;
+    const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    const long state = Property(display, w, "WM_STATE", wmState, -1);
+    out += (out.empty() ? "" : "; ") + std::to_string(a.width) + "x" + std::to_string(a.height) +
+           (a.map_state == IsViewable ? " viewable" : " not viewable") +
+           (state == IconicState   ? ", minimised"
+            : state == NormalState ? ", normal"
+                                   : "");
+  }
+  return out.empty() ? "no window" : "window " + out;
+}
+
+unsigned long Program::Current() {
+  XWindowAttributes a;
+  if (window && display && XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable)
+    return window;
+  window = FindWindow();
+  return window;
+}
+
+std::pair<int, int> Program::WindowSize() {
+  XWindowAttributes a;
+  if (!Current() || !XGetWindowAttributes(display, window, &a)) return {0, 0};
+  return {a.width, a.height};
+}
+
+Frame Program::Grab() {
+  Frame f;
+  XWindowAttributes a;
+  if (!Current() || !XGetWindowAttributes(display, window, &a)) return f;
+  XImage* img = XGetImage(display, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+  if (!img) return f;
+  f.w = a.width;
+  f.h = a.height;
+  f.px.resize(static_cast<size_t>(f.w) * f.h);
+  const bool direct = img->bits_per_pixel == 32 && img->byte_order == LSBFirst && img->red_mask == 0xff0000 &&
+                      img->green_mask == 0xff00 && img->blue_mask == 0xff;
+  for (int y = 0; y < f.h; ++y) {
+    const auto* row =
+        reinterpret_cast<const uint32_t*>(img->data + static_cast<size_t>(y) * img->bytes_per_line);
+    for (int x = 0; x < f.w; ++x)
+      f.px[static_cast<size_t>(y) * f.w + x] = (direct ? row[x] : XGetPixel(img, x, y)) & 0xffffff;
+  }
+  XDestroyImage(img);
+  return f;
+}
+
+bool Program::WaitFrame(const std::function<bool(const Frame&)>& test, int ms) {
+  for (auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end;) {
+    Frame f = Grab();
+    if (f.w > 0 && test(f)) return true;
+    Sleep(5);
+  }
+  return false;
+}
+
+bool Program::Wait(const std::function<bool()>& done, int ms) {
+  for (auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end;) {
+    if (done()) return true;
+    Sleep(10);
+  }
+  return done();
+}
+
+bool Program::WaitLoaded() { return WaitFrame(LoadingScreen, 4000) && WaitFrame(Loaded); }
+
+// ============================================================================
+// [SECTION] Input
+// ============================================================================
+
+void Program::Focus() { Xdotool({"windowfocus", std::to_string(Current())}); }
+
+void Program::Key(const std::string& key) {
+  Focus();
+  Xdotool({"key", key});
+}
+
+void Program::Hold(const std::string& key) {
+  Focus();
+  Xdotool({"keydown", key});
+  Sleep(100);
+  Xdotool({"keyup", key});
+}
+
+void Program::MouseMove(int x, int y) {
+  Xdotool({"mousemove", "--window", std::to_string(Current()), std::to_string(x), std::to_string(y)});
+}
+
+void Program::MouseDown(int x, int y) {
+  MouseMove(x, y);
+  Xdotool({"mousedown", "1"});
+}
+
+void Program::MouseUp() { Xdotool({"mouseup", "1"}); }
+
+void Program::Drag(const std::vector<std::pair<int, int>>& points) {
+  for (size_t i = 0; i < points.size(); ++i) {
+    if (i == 0)
+      MouseDown(points[i].first, points[i].second);
+    else
+      MouseMove(points[i].first, points[i].second);
+    Sleep(100);
+  }
+  MouseUp();
+  Sleep(100);
+}
+
+// ============================================================================
+// [SECTION] What the tests look for
+// ============================================================================
+
+// The caption sits 32 virtual pixels above the bottom; the virtual screen is 480 high.
+bool LoadingScreen(const Frame& f) {
+  const int cx = f.w / 2, cy = f.h / 2, s = f.h / 480;
+  return f.Count(cx - 40, cy - 40, cx + 40, cy + 40, SphereBlue) > 1000 &&
+         f.Count(cx - 60 * s, f.h - 48 * s, cx + 60 * s, f.h - 16 * s, White) > 30;
+}
+
+bool Loaded(const Frame& f) { return f.Count(0, 0, f.w, f.h, SphereBlue) == 0; }
+
+std::pair<int, int> CellCentre(int x, int y) { return {146 + 58 * x, 103 + 58 * y}; }
+
+int TilesInPlace(const Frame& f) {
+  int n = 0;
+  for (int x = 0; x < 7; ++x)
+    for (int y = 0; y < 7; ++y) {
+      auto [cx, cy] = CellCentre(x, y);
+      n += f.Count(cx - 22, cy - 22, cx + 22, cy + 22, Cream) > 600;
+    }
+  return n;
+}
+
+// Stars drift over the margin, so most of it, not all.
+bool Darkened(const Frame& f) { return f.Count(0, 280, 60, 400, Dark) > 60 * 120 * 9 / 10; }
+
+std::string TwoLetterWords() {
+  std::string out;
+  for (int a = 1; a <= 26; ++a)
+    for (int b = 1; b <= 26; ++b) {
+      const unsigned first = a | b << 5;
+      for (unsigned v : {first, 0u})
+        for (int k = 0; k < 4; ++k) out += static_cast<char>(v >> (8 * k) & 0xff);
+    }
+  return out;
+}
+
+std::vector<std::string> StateFields(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<std::string> fields;
+  for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
+  return fields;
+}
+
+} // namespace e2e
