@@ -166,12 +166,16 @@ public:
     glfwWindowHint(GLFW_STENCIL_BITS, stencil);
     glfwWindowHint(GLFW_RESIZABLE, no_resize_ ? GLFW_FALSE : GLFW_TRUE);
     glfwWindowHint(GLFW_REFRESH_RATE, refresh_ > 0 ? refresh_ : GLFW_DONT_CARE);
+    // A full-screen window stays on screen when the focus leaves it for a moment (a window
+    // manager passes it around while mapping the new window); it is not minimised.
+    glfwWindowHint(GLFW_AUTO_ICONIFY, GLFW_FALSE);
     // The default hints give a compatibility context: the fixed-function pipeline works.
     GLFWmonitor* monitor = mode == GLFW2_FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
     window_ = glfwCreateWindow(width, height, "", monitor, nullptr);
     refresh_ = 0; // hints last for one window, as they used to
     no_resize_ = false;
     if (!window_) return 0;
+    if (monitor) glfwFocusWindow(window_); // the game runs only while its window has the focus
     glfwMakeContextCurrent(window_);
     glfwSetWindowUserPointer(window_, this);
     glfwSetKeyCallback(window_, KeyCallback);
