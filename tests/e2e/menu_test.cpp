@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/wait.h>
@@ -34,6 +35,23 @@ bool WindowManagerRunning() {
                        (a.all_event_masks & SubstructureRedirectMask) != 0;
   XCloseDisplay(d);
   return running;
+}
+
+// A stopped window manager leaves its properties on the root window, among them the check
+// window it has taken with it; the windowing library of the next program on this display
+// trips over that window (and aborts). The display is made bare again.
+void ClearWindowManagerTraces() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  int n = 0;
+  Atom* atoms = XListProperties(d, DefaultRootWindow(d), &n);
+  for (int i = 0; i < n; ++i) {
+    char* name = XGetAtomName(d, atoms[i]);
+    if (name && std::strncmp(name, "_NET_", 5) == 0) XDeleteProperty(d, DefaultRootWindow(d), atoms[i]);
+    if (name) XFree(name);
+  }
+  if (atoms) XFree(atoms);
+  XCloseDisplay(d);
 }
 
 // The desktop's size: what full screen switches to.
@@ -91,6 +109,7 @@ private:
     kill(wm_, SIGTERM);
     waitpid(wm_, nullptr, 0);
     wm_ = -1;
+    ClearWindowManagerTraces();
   }
 };
 

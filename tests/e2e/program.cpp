@@ -80,18 +80,27 @@ bool Dark(int r, int g, int b) { return r < 80 && g < 80 && b < 80; }
 // [SECTION] The program
 // ============================================================================
 
-Program::Program(const std::string& stateText, const std::string& words) {
+fs::path BuiltData() { return fs::path(LEXORM_PROGRAM).parent_path() / "data"; }
+
+Program::Program(const std::string& stateText, const std::string& words,
+                 std::map<std::string, std::string> dataFiles) {
   char name[] = "/tmp/lexorm-e2e-XXXXXX";
   dir = mkdtemp(name);
   if (!stateText.empty()) std::ofstream(dir / ".quokkastate", std::ios::binary) << stateText;
   std::string program = LEXORM_PROGRAM;
-  if (!words.empty()) {
-    fs::path built = fs::path(LEXORM_PROGRAM).parent_path() / "data";
+  if (!words.empty()) dataFiles["Lexorm.txt"] = words;
+  if (!dataFiles.empty()) {
+    // The build's data, file by file as links, but for the files given.
+    const fs::path built = BuiltData();
     fs::create_directory(dir / "data");
-    for (const auto& entry : fs::directory_iterator(built))
-      if (entry.path().filename() != "Lexorm.txt")
-        fs::create_symlink(entry.path(), dir / "data" / entry.path().filename());
-    std::ofstream(dir / "data" / "Lexorm.txt", std::ios::binary) << words;
+    for (const auto& entry : fs::recursive_directory_iterator(built)) {
+      const fs::path rel = fs::relative(entry.path(), built);
+      if (entry.is_directory())
+        fs::create_directory(dir / "data" / rel);
+      else if (!dataFiles.count(rel.generic_string()))
+        fs::create_symlink(entry.path(), dir / "data" / rel);
+    }
+    for (const auto& [rel, bytes] : dataFiles) std::ofstream(dir / "data" / rel, std::ios::binary) << bytes;
     program = (dir / "lexorm").string();
     fs::copy_file(LEXORM_PROGRAM, program);
   }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -20,6 +21,9 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+// The data folder the build generated beside the program.
+fs::path BuiltData();
 
 // Runs xdotool with the arguments.
 ProcessResult Xdotool(std::vector<std::string> args);
@@ -47,9 +51,11 @@ public:
   unsigned long window = 0; // the program's visible window; found again when it is re-opened
   int status = -1;
 
-  // `words`, when given, is the program's word list: the program then runs as a copy of its
-  // own beside a data folder that holds the build's data but for that list.
-  explicit Program(const std::string& stateText = "", const std::string& words = "");
+  // `words`, when given, is the program's word list, and `dataFiles` (paths inside the data
+  // folder, "sfx/099.wav") replace those files: the program then runs as a copy of its own
+  // beside a data folder that holds the build's data but for them.
+  explicit Program(const std::string& stateText = "", const std::string& words = "",
+                   std::map<std::string, std::string> dataFiles = {});
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
