@@ -2,6 +2,8 @@
 // Depends on: desktop_game.h, window_api.h, runtime.
 #include "desktop_game.h"
 
+#include <atomic>
+
 #include <cstdlib>
 
 int glfwGraphicsSeq;
@@ -135,12 +137,22 @@ void ZuGlfwGame::Run() {
   while (glfw2().GetWindowParam(GLFW2_OPENED)) LoopOnce();
 }
 
+namespace {
+std::atomic<bool> g_closeRequested{false};
+} // namespace
+
+void ZuGlfwGame::RequestClose() {
+  g_closeRequested = true;
+  glfw2().PostEmptyEvent(); // a suspended loop waits for events
+}
+
 void ZuGlfwGame::UpdateEvents() {
   Glfw2& g = glfw2();
   if (_suspended)
     g.WaitEvents();
   else
     g.PollEvents();
+  if (g_closeRequested.exchange(false)) OnWindowClose();
   bool active = g.GetWindowParam(GLFW2_ACTIVE) != 0;
   g.GetWindowParam(GLFW2_ICONIFIED);
   if (!active && !_suspended) {

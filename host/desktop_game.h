@@ -55,6 +55,10 @@ public:
   void OnMousePos(int x, int y) override;
   int OnWindowClose() override;
 
+  // Asks the loop, from any thread, to close the game as the window's close button does (a
+  // session ending with SIGTERM or SIGHUP): the next turn of the loop sends the close key.
+  static void RequestClose();
+
   static int TransKey(int glfwKey);
   static int KeyToChar(int key);
 

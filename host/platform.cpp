@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -192,6 +193,38 @@ ReplaceResult ReplaceFile(const std::string& utf8Name, const void* data, std::si
     close(dir);
   }
   return result;
+}
+
+// ============================================================================
+// [SECTION] Signals that end the session
+// ============================================================================
+
+static sigset_t EndSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+void BlockEndSignals() {
+  sigset_t set = EndSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+bool WatchEndSignals(void (*onEnd)()) {
+  try {
+    std::thread([onEnd] {
+      sigset_t set = EndSignals();
+      for (;;) {
+        int sig = 0;
+        if (sigwait(&set, &sig) == 0) onEnd();
+      }
+    }).detach();
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 // ============================================================================

@@ -38,6 +38,13 @@ struct LocalTime {
 // The current local date and time; false when the clock or time zone cannot be read.
 bool Now(LocalTime* out);
 
+// The signals that end a desktop session's programs politely (SIGTERM, SIGHUP): blocked in the
+// calling thread and so in every thread it starts afterwards; call it first thing in main.
+void BlockEndSignals();
+// Starts a thread that waits for one of those signals and then calls `onEnd` (on that thread),
+// once for each signal that arrives. False when the thread cannot be started.
+bool WatchEndSignals(void (*onEnd)());
+
 // Sleeps for the given number of seconds, resuming after an interruption by a signal (and only
 // then). A wait that is not a positive finite number returns at once.
 void SleepSeconds(double seconds);

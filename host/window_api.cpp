@@ -216,6 +216,7 @@ public:
   }
   void PollEvents() override { glfwPollEvents(); }
   void WaitEvents() override { glfwWaitEvents(); }
+  void PostEmptyEvent() override { glfwPostEmptyEvent(); }
   void Enable(int token) override {
     if (token == GLFW2_KEY_REPEAT) key_repeat_ = true;
     if (token == GLFW2_MOUSE_CURSOR && window_) glfwSetInputMode(window_, GLFW_CURSOR, GLFW_CURSOR_NORMAL);

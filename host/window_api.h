@@ -122,6 +122,8 @@ public:
   virtual void SwapInterval(int interval) = 0;
   virtual void PollEvents() = 0;
   virtual void WaitEvents() = 0;
+  // Wakes a WaitEvents from another thread; safe from any thread once initialised.
+  virtual void PostEmptyEvent() {}
   virtual void Enable(int token) = 0;
   virtual void Disable(int token) = 0;
   virtual void SetEvents(Glfw2Events* events) = 0;

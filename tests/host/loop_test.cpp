@@ -163,6 +163,15 @@ TEST_F(Loop, ReopeningInsideAnUpdateLeavesTheCollectionStepToTheUpdate) {
 TEST_F(Loop, TheCloseRequestBecomesTheCloseKeyAndRunEndsWhenTheWindowCloses) {
   EXPECT_EQ(fake.events->OnWindowClose(), 0); // the window stays
   EXPECT_EQ(log, (std::vector<std::string>{"key 1 432", "key 2 432"}));
+  // A session ending (a signal's watcher thread) asks for the same, once, even while suspended.
+  log.clear();
+  fake.active = false;
+  host.UpdateEvents();
+  ZuGlfwGame::RequestClose();
+  host.UpdateEvents();
+  host.UpdateEvents();
+  EXPECT_EQ(log, (std::vector<std::string>{"suspend", "key 1 432", "key 2 432"}));
+  fake.active = true;
   int frames = 0;
   delegate->on_render = [&] {
     if (++frames == 3) fake.open = false;
