@@ -3,6 +3,9 @@ BUILD        ?= build
 BUILD_SAN    ?= build-sanitize
 BUILD_BENCH  ?= build-bench
 BUILD_TSAN   ?= build-tsan
+BUILD_FUZZ   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_RUNS    ?= 20000
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
@@ -38,6 +41,25 @@ test-tsan: deps
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target net_tests
 	TSAN_OPTIONS="halt_on_error=1 exitcode=66" $(BUILD_TSAN)/tests/net/net_tests --gtest_filter='Sockets.*:Http.*'
 
+# libFuzzer harnesses (tests/fuzz), built with clang in $(BUILD_FUZZ); the normal build stays
+# GCC. `make fuzz` runs each harness for FUZZ_SECONDS over a scratch copy of its corpus, `make
+# fuzz-ci` for FUZZ_RUNS inputs; both replay the regression inputs first (scripts/fuzz.sh).
+# `make fuzz-seeds` writes the seed corpora again from the generated data.
+.PHONY: fuzz-build fuzz fuzz-ci fuzz-seeds
+fuzz-build: deps
+	cmake -S . -B $(BUILD_FUZZ) -G Ninja -DLEXORM_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  $(CMAKE_FLAGS)
+	nice -n 19 cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+fuzz: fuzz-build
+	BUILD_FUZZ=$(BUILD_FUZZ) scripts/fuzz.sh time $(FUZZ_SECONDS)
+
+fuzz-ci: fuzz-build
+	BUILD_FUZZ=$(BUILD_FUZZ) scripts/fuzz.sh runs $(FUZZ_RUNS)
+
+fuzz-seeds: build fuzz-build
+	$(BUILD_FUZZ)/fuzz/lexorm_fuzz_seeds $(BUILD)/data tests/fuzz/corpus
+
 bench: deps
 	cmake -S . -B $(BUILD_BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
@@ -58,4 +80,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN) $(BUILD_FUZZ)

@@ -156,11 +156,13 @@ String c_MyApp::p_CheckWord(String word) {
   const int length = word.Length();
   if (length < kMinWordLength || length > kMaxWordLength) return String();
   String upper = word.ToUpper();
-  std::uint32_t target[2] = {0, 0}, mask[2] = {0, 0};
+  // A word of the list fills the first codes of its pair, `length` letters, and nothing follows.
+  std::uint32_t target[2] = {0, 0}, mask[2] = {0, 0}, filled[2] = {0, 0};
   for (int i = 0; i < length; ++i) {
+    const int shift = 5 * (i % 6);
+    filled[i / 6] |= 31u << shift;
     char16_t c = upper[i];
     if (c < u'A' || c > u'Z') continue; // a blank or any other character matches any letter
-    const int shift = 5 * (i % 6);
     target[i / 6] |= static_cast<std::uint32_t>(c - 64) << shift;
     mask[i / 6] |= 31u << shift;
   }
@@ -172,6 +174,8 @@ String c_MyApp::p_CheckWord(String word) {
     const std::uint32_t a = static_cast<std::uint32_t>(store[i]),
                         b = static_cast<std::uint32_t>(store[i + 1]);
     if ((a & mask[0]) != target[0] || (b & mask[1]) != target[1]) continue;
+    // Codes past the word's length, or an empty one inside it (a damaged list), are no word.
+    if ((a & ~filled[0]) != 0 || (b & ~filled[1]) != 0) continue;
     if (PackedLength(store[i], store[i + 1]) == length) return Unpack(store[i], store[i + 1]);
   }
   return String();

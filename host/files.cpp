@@ -1,6 +1,7 @@
 // host/files.cpp — the host's file services: paths, files, data, images, audio, saved state, date, URLs.
 // Depends on: game.h, desktop_game.h, platform.h, runtime, stb_image (libstb).
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,8 +9,8 @@
 
 #include <stb_image.h>
 
-#include "game.h"
 #include "desktop_game.h"
+#include "game.h"
 #include "platform.h"
 
 namespace {
@@ -171,14 +172,70 @@ String ZuGlfwGame::PathToFilePath(const String& path) {
 // [SECTION] Images and audio
 // ============================================================================
 
+namespace {
+
+constexpr std::uint32_t kMaxImageSide = 8192; // pixels; the game's largest sheets have 2048
+
+std::uint32_t BigEndian32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// The game's images are PNG files, and nothing else reaches stb_image: its decoders of other
+// formats are not needed (one gives an image of 0 x 0 for a bare PNM header). Its PNG decoder
+// takes memory for the sizes a file states before it finds the data missing — a chunk's length,
+// the width times the height: up to gigabytes for a damaged file of a few bytes. So the file
+// must hold the signature, an IHDR chunk first with 1..kMaxImageSide pixels a side, and every
+// chunk up to IEND whole. `why` says what is wrong; the file is left at its start.
+bool UsablePng(std::FILE* f, const char** why) {
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  unsigned char head[8];
+  const bool png = std::fread(head, 1, 8, f) == 8 && std::memcmp(head, kSignature, 8) == 0;
+  long end = -1;
+  if (png && std::fseek(f, 0, SEEK_END) == 0) end = std::ftell(f);
+  bool ok = png && end >= 0 && std::fseek(f, 8, SEEK_SET) == 0;
+  *why = png ? "damaged PNG file" : "not a PNG file";
+  for (long at = 8; ok; at += 12 + static_cast<long>(BigEndian32(head))) {
+    // Length and type, the data, the check sum: the whole chunk inside the file.
+    if (end - at < 12 || std::fread(head, 1, 8, f) != 8 ||
+        BigEndian32(head) > static_cast<std::uint32_t>(end - at - 12)) {
+      ok = false;
+    } else if (at == 8) {
+      unsigned char ihdr[13];
+      ok = std::memcmp(head + 4, "IHDR", 4) == 0 && BigEndian32(head) == 13 &&
+           std::fread(ihdr, 1, 13, f) == 13;
+      const std::uint32_t w = ok ? BigEndian32(ihdr) : 0, h = ok ? BigEndian32(ihdr + 4) : 0;
+      if (ok && (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide)) {
+        ok = false;
+        *why = "image size out of range";
+      }
+    } else if (std::memcmp(head + 4, "IEND", 4) == 0) {
+      break;
+    }
+    if (ok) ok = std::fseek(f, at + 12 + static_cast<long>(BigEndian32(head)), SEEK_SET) == 0;
+  }
+  return std::fseek(f, 0, SEEK_SET) == 0 && ok;
+}
+
+} // namespace
+
 unsigned char* ZuGlfwGame::LoadImageData(const String& path, int* width, int* height, int* depth) {
   std::FILE* f = OpenFile(path, String("rb"));
   if (!f) return nullptr;
   int w = 0, h = 0, d = 0;
-  unsigned char* pixels = stbi_load_from_file(f, &w, &h, &d, 0);
+  const char* why = nullptr;
+  unsigned char* pixels = nullptr;
+  if (UsablePng(f, &why)) {
+    pixels = stbi_load_from_file(f, &w, &h, &d, 0);
+    why = stbi_failure_reason();
+  }
   std::fclose(f);
+  if (pixels && (w < 1 || h < 1 || d < 1 || d > 4)) { // never an image without pixels
+    stbi_image_free(pixels);
+    pixels = nullptr;
+    why = "no pixels";
+  }
   if (!pixels) {
-    const char* why = stbi_failure_reason();
     zuPrint(String("LoadImageData: cannot decode ") + path + String(": ") + String(why ? why : "unknown"));
     return nullptr;
   }

@@ -5,6 +5,7 @@
 #include "http.h"
 
 #include <chrono>
+#include <climits>
 
 int zu_http_deadlineMs = 60000;
 
@@ -34,6 +35,30 @@ bool HostName(const String& s) {
     if (!ok) return false;
   }
   return true;
+}
+
+// A scheme's name: a letter, then letters, digits, "+", "-" or ".".
+bool SchemeName(const String& s) {
+  if (s.Length() == 0) return false;
+  for (int i = 0; i < s.Length(); ++i) {
+    const char16_t c = s[i];
+    const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    if (!letter && (i == 0 || !((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.')))
+      return false;
+  }
+  return true;
+}
+
+// The number a port is written as: decimal digits only, saturating at INT_MAX; 0 for no digits
+// or anything else ("8w", "+80", " 80"), which no request goes out to.
+int PortNumber(const String& s) {
+  long long value = 0;
+  for (int i = 0; i < s.Length(); ++i) {
+    if (s[i] < u'0' || s[i] > u'9') return 0;
+    value = value * 10 + (s[i] - u'0');
+    if (value > INT_MAX) value = INT_MAX;
+  }
+  return static_cast<int>(value);
 }
 
 // Without the characters below 33 at both ends.
@@ -76,9 +101,11 @@ void c_Url::p_Set2(const String& u) {
   if (q >= 0 && f >= 0 && q > f) q = -1; // the "?" belongs to the fragment
   const int e = q >= 0 ? q : (f >= 0 ? f : length);
 
+  // Only a scheme name at the start takes a "://": in "h/go/http://x" it is part of the path,
+  // and the host is h.
   int s = 0;
   const int colonSlashes = FindBefore(u, "://", 0, e);
-  if (colonSlashes >= 0) {
+  if (colonSlashes >= 0 && SchemeName(u.Slice(0, colonSlashes))) {
     scheme = u.Slice(0, colonSlashes);
     s = colonSlashes + 3;
   }
@@ -99,7 +126,7 @@ void c_Url::p_Set2(const String& u) {
   const int p = FindBefore(u, "/", s, e);
   if (k >= 0 && (p < 0 || k < p)) {
     domain = u.Slice(s, k);
-    port = u.Slice(k + 1, p >= 0 ? p : e).ToInt();
+    port = PortNumber(u.Slice(k + 1, p >= 0 ? p : e));
     if (p >= 0) path = u.Slice(p, e);
   } else if (p >= 0) {
     domain = u.Slice(s, p);
@@ -235,14 +262,16 @@ void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer*, int offset, int count, c_
   Receive(0);
 }
 
+// The header is held to kMaxHeaderBytes by its own bytes, up to the blank line's end: body
+// bytes that come in the same read do not count, so that how the reply is cut into reads does
+// not decide whether it is taken.
 void c_HttpRequest::ReadHeaders(int offset, int count) {
-  headerBytes += count;
-  if (headerBytes > kMaxHeaderBytes) return Finish(false);
   const unsigned char* bytes = receiveBuffer->data;
   const int end = offset + count;
   int lineStart = 0;
   for (int i = offset; i < end; ++i) {
     if (bytes[i] != 10) continue;
+    if (headerBytes + i + 1 > kMaxHeaderBytes) return Finish(false);
     const String line = Trim(receiveBuffer->p_PeekString(lineStart, i - lineStart, String("ascii")));
     lineStart = i + 1;
     if (line.Length() > 0) {
@@ -261,6 +290,8 @@ void c_HttpRequest::ReadHeaders(int offset, int count) {
   }
   // The read ended inside a line: it moves to the front and the next read follows it.
   const int unfinished = end - lineStart;
+  headerBytes += lineStart;
+  if (headerBytes + unfinished > kMaxHeaderBytes) return Finish(false);
   if (lineStart > 0) receiveBuffer->p_CopyBytes(lineStart, receiveBuffer, 0, unfinished);
   Receive(unfinished);
 }

@@ -74,7 +74,7 @@ private:
   bool headersDone = false; // a valid status line and the blank line after the headers
   bool refused = false;     // the request may not go out: it fails without connecting
   bool finished = false;
-  int headerBytes = 0;
+  int headerBytes = 0; // the header's finished lines in earlier reads
   long long deadline = 0;
   std::vector<unsigned char> bodyBytes; // decoded once, when the request finishes
 

@@ -139,7 +139,9 @@ std::string String::ToUtf8() const {
   return out;
 }
 
-// Decodes 1..3-byte UTF-8 sequences into out; false at the first invalid one.
+// Decodes 1..3-byte UTF-8 sequences into out; false at the first invalid one. A sequence
+// longer than its character needs (C0 AF for "/") is invalid: ToUtf8 never writes one, and
+// taking it would let two byte strings read as the same text.
 static bool decode_utf8(const unsigned char* p, std::size_t n, std::vector<char16_t>& out) {
   std::size_t i = 0;
   out.reserve(n);
@@ -149,11 +151,12 @@ static bool decode_utf8(const unsigned char* p, std::size_t n, std::vector<char1
       out.push_back(static_cast<char16_t>(b0));
       i += 1;
     } else if ((b0 & 0xE0) == 0xC0) {
-      if (i + 1 >= n || (p[i + 1] & 0xC0) != 0x80) return false;
+      if (b0 < 0xC2 || i + 1 >= n || (p[i + 1] & 0xC0) != 0x80) return false;
       out.push_back(static_cast<char16_t>((b0 & 0x1F) << 6 | (p[i + 1] & 0x3F)));
       i += 2;
     } else if ((b0 & 0xF0) == 0xE0) {
       if (i + 2 >= n || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80) return false;
+      if (b0 == 0xE0 && p[i + 1] < 0xA0) return false; // below U+0800
       out.push_back(static_cast<char16_t>((b0 & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)));
       i += 3;
     } else {
@@ -318,8 +321,8 @@ String String::Load(std::FILE* f) {
     if (got < sizeof block) break;
   }
   std::size_t n = bytes.size();
+  str_load_err = String(); // also for an empty file: an earlier load's error is not this one's
   if (n == 0) return String();
-  str_load_err = String();
 
   const unsigned char* p = bytes.data();
   std::vector<char16_t> chars;

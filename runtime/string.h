@@ -45,7 +45,8 @@ public:
   String& operator=(const String& s);
   String& operator=(String&& s) noexcept;
 
-  // Decodes UTF-8 (the same reading as Load: 1..3-byte sequences, bytes on error).
+  // Decodes UTF-8 (the same reading as Load: 1..3-byte sequences in their shortest form, bytes
+  // on error).
   static String FromUtf8(const char* p, int n);
   // Encodes each 16-bit unit as 1..3 UTF-8 bytes, surrogates one by one.
   std::string ToUtf8() const;

@@ -13,6 +13,8 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra scowl wamerican
   # tests
   xvfb xauth x11-utils xdotool jwm wmctrl sox vorbis-tools python3
+  # fuzzing (libFuzzer and the sanitizer run-times)
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -83,6 +83,10 @@ TEST(WordRules, LookupsTakeTwoToTwelveLettersAndBlanksTakeTheFirstWordOfTheirLen
   Load(ListOf({"CATS", "DOG"})); // a longer word with the same start is no match
   EXPECT_EQ(Check("CAT") + Check("CATS"), "CATS");
   EXPECT_EQ(Score("CAT"), 0);
+
+  // A damaged pair, A, an empty code, B: no word, whatever the blanks.
+  Load(Bytes({1u | 2u << 10, 0}) + ListOf({"OX"}));
+  EXPECT_EQ(Check("A[") + "," + Check("[[") + "," + Check("AB"), ",OX,");
 }
 
 TEST(WordRules, WithoutAListWordsAnswerNAOrTheCountLoadedBeforeTheSlice) {
@@ -116,8 +120,8 @@ TEST(WordRules, WithoutAListWordsAnswerNAOrTheCountLoadedBeforeTheSlice) {
 // A cut list keeps its whole words and says so once; one holding anything but letter codes is
 // no word list: said once, and the game goes on without a list.
 TEST(WordBank, OnlyWholeIntegersAreCopiedAndOnlyWholePairsRead) {
+  c_MyApp* a = Game(); // the host and its data folder, also when this test runs alone
   const std::string file = (host->dataDir / "Lexorm.txt").string();
-  c_MyApp* a = nullptr;
   std::string out =
       StdoutOf([&] { a = Load(ListOf({"CAT"}) + "AB"), Load(ListOf({"CAT"}) + "AB"); }); // 10 bytes
   EXPECT_EQ(out, "Word list not loaded (cut short: whole words only): " + file + "\n");

@@ -150,6 +150,17 @@ TEST(HostImages, LoadsAPngWithItsSizeDepthAndPixels) {
   std::free(pixels);
   std::string out = StdoutOf([&] { EXPECT_EQ(game.LoadImageData(String("bad.png"), &w, &h, &d), nullptr); });
   EXPECT_NE(out.find("LoadImageData: cannot decode bad.png"), std::string::npos);
+
+  // Only PNG files of at most 8192 pixels a side reach the decoder: not a PPM, not 8193 x 1.
+  WriteFile(tmp.path / "p.ppm", std::string("P6 1 1 255\n\x01\x02\x03", 14));
+  const std::vector<unsigned char> row(8193 * 3);
+  ASSERT_NE(stbi_write_png("wide.png", 8193, 1, 3, row.data(), 8193 * 3), 0);
+  out = StdoutOf([&] {
+    for (const char* name : {"p.ppm", "wide.png"})
+      EXPECT_EQ(game.LoadImageData(String(name), &w, &h, &d), nullptr);
+  });
+  EXPECT_NE(out.find("p.ppm: not a PNG file"), std::string::npos) << out;
+  EXPECT_NE(out.find("wide.png: image size out of range"), std::string::npos) << out;
 }
 
 // Hands back the file's bytes as frames of 16-bit stereo at 8000 Hz; nothing for "undecodable".

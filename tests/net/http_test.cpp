@@ -69,6 +69,10 @@ TEST_F(Http, UrlsSplitIntoTheirParts) {
       {"http://a.example/x@127.0.0.1/", "http", "", "", "a.example", "80", "/x@127.0.0.1/", "", "",
        "/x@127.0.0.1/"},
       {"h?q", "http", "", "", "h", "80", "/", "q", "", "/?q"},
+      // "://" after a path or a port is no scheme; a port is digits only.
+      {"h/go/http://x", "http", "", "", "h", "80", "/go/http://x", "", "", "/go/http://x"},
+      {"h:81/a://b", "http", "", "", "h", "81", "/a://b", "", "", "/a://b"},
+      {"http://h:8w/", "http", "", "", "h", "0", "/", "", "", "/"},
   };
   for (const auto& c : cases) {
     c_Url* u = (new c_Url)->m_new(String(c[0].c_str()), String("http"), 80);
@@ -112,6 +116,9 @@ TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
       {"a status line split between reads",
        [](int fd) { S::Write(fd, "HTTP/1.0 2"), S::Pause(50), S::Write(fd, "01 Created\r\n\r\nok"); }, 201,
        "ok"},
+      {"the header's end in one read with 40,000 bytes of body",
+       [big](int fd) { S::Write(fd, "HTTP/1.0 200 OK\r\n"), S::Pause(50), S::Write(fd, "\r\n" + big); }, 200,
+       big},
       {"no status line", [](int fd) { S::Write(fd, "HELLO THERE\r\n\r\nbody"); }, -1, ""},
       {"a status line of two words", [](int fd) { S::Write(fd, "HTTP/1.0 200\r\n\r\nbody"); }, -1, ""},
       {"closed in the headers", [](int fd) { S::Write(fd, "HTTP/1.0 200 OK\r\nX: y"); }, -1, ""},

@@ -37,13 +37,18 @@ TEST(StringLoad, Utf8AndTheByteFallback) {
 
   EXPECT_EQ(Units(LoadBytes("h\xE9")), u"h\u00e9");
   EXPECT_EQ(str_load_err, String("Invalid UTF-8"));
-  // A clean load clears the error again.
+  // A clean load clears the error again, an empty file too.
   LoadBytes("ok");
+  EXPECT_EQ(str_load_err.Length(), 0);
+  LoadBytes("h\xE9");
+  LoadBytes("");
   EXPECT_EQ(str_load_err.Length(), 0);
 
   EXPECT_EQ(Units(LoadBytes("\x80x")), u"\u0080x");                             // stray continuation byte
   EXPECT_EQ(Units(LoadBytes("\xF0\x9F\x98\x80")), u"\u00f0\u009f\u0098\u0080"); // four-byte sequence
   EXPECT_EQ(Units(LoadBytes("ab\xE2\x82")), u"ab\u00e2\u0082");                 // cut off by the end
+  EXPECT_EQ(Units(LoadBytes("\xC0\xAF")), u"\u00c0\u00af");                     // "/" in two bytes
+  EXPECT_EQ(Units(LoadBytes("\xE0\x81\x81")), u"\u00e0\u0081\u0081");           // "A" in three
   // After a byte-order mark the fallback starts behind it.
   EXPECT_EQ(Units(LoadBytes("\xEF\xBB\xBFz\xFF")), u"z\u00ff");
 }
