@@ -2,13 +2,10 @@
 // starts (fixed colour and fading backdrop), random helpers and image slot loading.
 // Depends on: my_app.h, globals.h, app (random, Millisecs), graphics (images, device).
 #include <cmath>
-#include <set>
-#include <string>
 
 #include "app/random.h"
 #include "globals.h"
 #include "graphics/drawing.h"
-#include "host/game.h"
 #include "my_app.h"
 
 namespace {
@@ -174,28 +171,12 @@ int c_MyApp::p_SeedRnd(int seed) {
 
 // [SECTION] Image slots
 
-void c_MyApp::p_SayNotLoaded(const char* what, const String& file, const char* why) {
-  static std::set<std::string> said;
-  String where = zu_data_FixDataPath(file);
-  if (ZuGame::_game) where = ZuGame::_game->PathToFilePath(where);
-  if (!said.insert(std::string(what) + why + where.ToUtf8()).second) return;
-  zuPrint(String(what) + String(" not loaded (") + String(why) + String("): ") + where);
-}
-
-// An image slot's image from its file; a file that cannot be used is said once and the slot
-// stays empty (nothing is drawn for it).
-static c_Image* LoadSlotImage(c_MyApp* app, const String& file, int w, int h, int frames, int flags) {
-  c_Image* image = zu_graphics_LoadImage2(file, w, h, frames, flags);
-  if (!image) app->p_SayNotLoaded("Image", file);
-  return image;
-}
-
 int c_MyApp::p_LoadImg(int slot, const String& name, int w, int h, int frames, int flags) {
   if (!ValidSlot(slot)) return 0;
   gc_assign(m_Images[slot], static_cast<c_Image*>(nullptr));
   if (zu_graphics_device)
-    gc_assign(m_Images[slot],
-              LoadSlotImage(this, DetailName(name, m_HDLevel), m_HDLevel * w, m_HDLevel * h, frames, flags));
+    gc_assign(m_Images[slot], zu_graphics_LoadImage2(DetailName(name, m_HDLevel), m_HDLevel * w,
+                                                     m_HDLevel * h, frames, flags));
   m_ImageInfo[3 * slot] = m_HDLevel * w;
   m_ImageInfo[3 * slot + 1] = m_HDLevel * h;
   m_ImageInfo[3 * slot + 2] = frames;
@@ -206,8 +187,8 @@ int c_MyApp::p_LoadFont(int slot, const String& name, int advance, int height) {
   if (!ValidSlot(slot)) return 0;
   gc_assign(m_Images[slot], static_cast<c_Image*>(nullptr));
   if (zu_graphics_device)
-    gc_assign(m_Images[slot], LoadSlotImage(this, DetailName(name, m_HDLevel), 16 * m_HDLevel, 16 * m_HDLevel,
-                                            128, c_Image::HandleAtCentre));
+    gc_assign(m_Images[slot], zu_graphics_LoadImage2(DetailName(name, m_HDLevel), 16 * m_HDLevel,
+                                                     16 * m_HDLevel, 128, c_Image::HandleAtCentre));
   m_ImageInfo[3 * slot] = advance;
   m_ImageInfo[3 * slot + 1] = height;
   m_ImageInfo[3 * slot + 2] = 128;

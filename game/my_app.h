@@ -164,9 +164,6 @@ public:
   int p_LoadImg(int slot, const String& name, int w, int h, int frames, int flags);
   int p_LoadFont(int slot, const String& name, int advance, int height);
   int p_ReserveImg(int slot, int w, int h);
-  // Says once per file, on one line, that a data file could not be used: "Image", "Sound",
-  // "Music" or "Word list", then the file as the host finds it. The game goes on without it.
-  void p_SayNotLoaded(const char* what, const String& file, const char* why = "missing or damaged");
   // Text (text.cpp): alignX / alignY 0 start, 1 middle, 2 end; a backslash and "n" break
   // the line; "¬" and a letter draw a button glyph.
   int p_Text(float x, float y, const String& text, float alignX = 0, float alignY = 0, int fontOffset = 0);

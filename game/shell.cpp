@@ -89,7 +89,6 @@ int c_MyApp::p_Reload() {
   if (m_HDLevel == 4) font += String("-hd2");
   font += String(".png");
   gc_assign(m_Images[90], zu_graphics_LoadImage2(font, 16 * m_HDLevel, 16 * m_HDLevel, 128, 1));
-  if (zu_graphics_device && !m_Images[90]) p_SayNotLoaded("Image", font);
   m_ImageInfo[270] = 7;
   m_ImageInfo[271] = 10;
   m_ImageInfo[272] = 128;

@@ -22,10 +22,8 @@ String c_MyApp::p_SfxFile(int n) {
 int c_MyApp::p_LoadSFX(int n) {
   if (n < 0 || n >= kEffectSlots) return 0; // only slots 0..99 exist
   gc_assign(m_Sounds[n], static_cast<c_Sound*>(nullptr));
-  if (zu_audio_device) {
-    gc_assign(m_Sounds[n], zu_audio_LoadSound(p_SfxFile(n)));
-    if (!m_Sounds[n]) p_SayNotLoaded("Sound", p_SfxFile(n)); // that effect stays silent
-  }
+  // A file that cannot be used is named by the host; that effect stays silent.
+  if (zu_audio_device) gc_assign(m_Sounds[n], zu_audio_LoadSound(p_SfxFile(n)));
   return 0;
 }
 
@@ -56,7 +54,7 @@ int c_MyApp::p_PlayTune(String name, int flags) {
   int mode = m_Settings[5];
   if (mode == SOUND_ALL || mode == SOUND_MUSIC) {
     // A missing file stays silent; the tune still counts as on.
-    if (zu_audio_device && zu_audio_PlayMusic(file, flags) != 0) p_SayNotLoaded("Music", file);
+    if (zu_audio_device) zu_audio_PlayMusic(file, flags);
     m_MusicOn = 1;
   }
   return 0;

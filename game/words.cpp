@@ -3,6 +3,8 @@
 // Depends on: my_app.h, net (c_DataBuffer), host (path resolution), app (random), runtime.
 #include <cmath>
 #include <cstdint>
+#include <set>
+#include <string>
 
 #include "app/random.h"
 #include "host/game.h"
@@ -16,6 +18,16 @@ constexpr int kSliceInts = 4096;  // integers copied per update while loading
 constexpr int kMinWordLength = 2; // words looked up in the list
 constexpr int kMaxWordLength = 12;
 constexpr int kMaxFormedLength = 19; // letters the word being formed may hold
+
+// Says once per reason, on one line, what is wrong with the word list file, naming it as the
+// host finds it.
+void SayListDamaged(const char* why) {
+  static std::set<std::string> said;
+  if (!said.insert(why).second) return;
+  String where = ZuGame::_game ? ZuGame::_game->PathToFilePath(String(kWordListPath)) : String();
+  if (where.Length() == 0) where = String(kWordListPath);
+  zuPrint(String("Word list not loaded (") + String(why) + String("): ") + where);
+}
 
 // True when a list integer holds six 5-bit letter codes 0..26 and nothing above them.
 bool PacksLetters(std::uint32_t v) {
@@ -94,8 +106,7 @@ int c_MyApp::p_BankLoad() {
     m_BankBadInts = 0;
     m_BankState = 1;
     // Words are pairs of integers: a cut file keeps its whole words and says so.
-    if (buffer->length % 8 != 0)
-      p_SayNotLoaded("Word list", String(kWordListPath), "cut short: whole words only");
+    if (buffer->length % 8 != 0) SayListDamaged("cut short: whole words only");
   }
   if (!m_BankBuffer) return 0;
   // Only whole 4-byte integers are copied (a trailing partial one is dropped), and never
@@ -121,7 +132,7 @@ int c_MyApp::p_BankLoad() {
   }
   if (done && m_BankBadInts > 0) {
     // Not a word list: the game goes on without one.
-    p_SayNotLoaded("Word list", String(kWordListPath), "not a word list");
+    SayListDamaged("not a word list");
     m_BankBuffer->Discard();
     gc_assign(m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
     m_BankState = 0;

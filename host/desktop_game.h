@@ -59,6 +59,9 @@ public:
   // session ending with SIGTERM or SIGHUP): the next turn of the loop sends the close key.
   static void RequestClose();
 
+  // Says once that a data file cannot be used: "who: what file", then ": detail" when given.
+  void SayCannotLoad(const char* who, const String& path, const char* what, const char* detail = nullptr);
+
   static int TransKey(int glfwKey);
   static int KeyToChar(int key);
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -219,9 +220,23 @@ bool UsablePng(std::FILE* f, const char** why) {
 
 } // namespace
 
+// One line for a data file that cannot be used, naming it as found on disk ("who: what file",
+// then ": detail"); said once per line, however often the game asks for the file again.
+void ZuGlfwGame::SayCannotLoad(const char* who, const String& path, const char* what, const char* detail) {
+  static std::set<std::string> said;
+  String file = PathToFilePath(path);
+  if (file.Length() == 0) file = path;
+  std::string line = std::string(who) + ": " + what + " " + file.ToUtf8();
+  if (detail) line += std::string(": ") + detail;
+  if (said.insert(line).second) zuPrint(String::FromUtf8(line.data(), static_cast<int>(line.size())));
+}
+
 unsigned char* ZuGlfwGame::LoadImageData(const String& path, int* width, int* height, int* depth) {
   std::FILE* f = OpenFile(path, String("rb"));
-  if (!f) return nullptr;
+  if (!f) {
+    SayCannotLoad("LoadImageData", path, "cannot open");
+    return nullptr;
+  }
   int w = 0, h = 0, d = 0;
   const char* why = nullptr;
   unsigned char* pixels = nullptr;
@@ -236,7 +251,7 @@ unsigned char* ZuGlfwGame::LoadImageData(const String& path, int* width, int* he
     why = "no pixels";
   }
   if (!pixels) {
-    zuPrint(String("LoadImageData: cannot decode ") + path + String(": ") + String(why ? why : "unknown"));
+    SayCannotLoad("LoadImageData", path, "cannot decode", why ? why : "unknown");
     return nullptr;
   }
   if (width) *width = w;
@@ -315,11 +330,17 @@ unsigned char* ZuGlfwGame::LoadAudioData(const String& path, int* length, int* c
     return nullptr;
   }
   std::FILE* f = OpenFile(path, String("rb"));
-  if (!f) return nullptr;
+  if (!f) {
+    SayCannotLoad("LoadAudioData", path, "cannot open");
+    return nullptr;
+  }
   int n = 0, c = 0, fmt = 0, hz = 0;
   unsigned char* samples = reader(f, &n, &c, &fmt, &hz);
   std::fclose(f);
-  if (!samples) return nullptr;
+  if (!samples) {
+    SayCannotLoad("LoadAudioData", path, "cannot decode");
+    return nullptr;
+  }
   if (length) *length = n;
   if (channels) *channels = c;
   if (format) *format = fmt;

@@ -337,8 +337,10 @@ TEST(NoDevice, TheDevicePrintsWhyEveryCallRunsWithoutEffectAndTheProgramCarriesO
                    "LoadSound: a sound\n"
                    "PlaySample: -1\n"
                    "ChannelState: 0 0 0\n"
+                   "LoadAudioData: cannot open /nonexistent/tune.ogg\n" // missing files are named
                    "PlayMusic: 0, missing: -1\n"
                    "MusicState: 0\n"
+                   "LoadAudioData: cannot open /nonexistent/x.wav\n"
                    "LoadSound of a missing file: null\n"
                    "carried on\n")
       << r.err;

@@ -1,12 +1,14 @@
 // tests/e2e/game_test.cpp — the real lexorm program under X, with the data from the build: its
 // log lines, the loading screen's pixels, the debug line, reloading after a resize, saving on
-// focus loss and on F4, a garbage state file, and a whole game played with the mouse. Each test runs the
-// program in its own temporary folder and drives it with xdotool; pixels are read back from the window
-// (Xlib). Depends on: program.h (the end-to-end harness), X11.
+// focus loss and on F4, a garbage state file, damaged data files, and a whole game played with the mouse.
+// Each test runs the program in its own temporary folder and drives it with xdotool; pixels are read back
+// from the window (Xlib). Depends on: program.h (the end-to-end harness), X11.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 #include "program.h"
 
@@ -87,6 +89,53 @@ TEST(Game, GarbageStateFileDoesNotStopTheGame) {
   p.Key("F4");
   ASSERT_TRUE(p.Wait([&] { return !p.Running(); }));
   EXPECT_EQ(p.status, 0) << p.Output();
+}
+
+// One damaged data file at a time: the program starts, reaches the menu, names the file on one
+// line and goes on; F4 saves and ends with status 0. The music is only wanted in a game, when
+// the options box turns it on: sound mode 1, then 2 (no music), then 3 (music).
+TEST(Game, ADamagedDataFileIsNamedOnceAndTheGameGoesOn) {
+  const fs::path built = BuiltData();
+  std::string garbage;
+  for (int i = 0; i < 4000; ++i) garbage += static_cast<char>((i * 37 + 11) & 0xff);
+  std::string wav;
+  std::ifstream(built / "sfx" / "099.wav", std::ios::binary) >> std::noskipws >> wav;
+  struct Case {
+    const char* file;
+    std::string bytes;
+    const char *before, *after; // the line around the file's path
+  };
+  const Case cases[] = {
+      {"logo-hd.png", garbage, "LoadImageData: cannot decode ", ": not a PNG file"}, // 640 wide: the -hd set
+      {"sfx/099.wav", std::string(wav.data(), 60), "LoadAudioData: cannot decode ", ""},
+      {"Lexorm.txt", garbage, "Word list not loaded (not a word list): ", ""},
+      {"sfx/-1.ogg", garbage, "LoadAudioData: cannot decode ", ""},
+  };
+  for (const Case& c : cases) {
+    Program p("", "", {{c.file, c.bytes}});
+    ASSERT_NE(p.window, 0u) << c.file << p.Output();
+    ASSERT_TRUE(p.WaitLoaded()) << c.file << p.Output();
+    if (std::string(c.file) == "sfx/-1.ogg") {
+      p.Hold("space"); // a game
+      ASSERT_TRUE(p.WaitFrame([](const Frame& f) { return TilesInPlace(f) == 49; }, 5000));
+      p.Hold("Escape");
+      std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the pause menu slides in
+      p.Click(64, 296);                                            // its options gear
+      std::this_thread::sleep_for(std::chrono::milliseconds(700)); // the box rises
+      p.Click(300, 140);                                           // the sound row, twice
+      p.Click(300, 140);
+    }
+    const std::string line = c.before + (p.dir / "data" / c.file).string() + c.after + "\n";
+    EXPECT_TRUE(p.Wait([&] { return p.Output().find(line) != std::string::npos; }, 4000))
+        << c.file << p.Output();
+    const std::string out = p.Output();
+    EXPECT_EQ(out.find(c.file), out.rfind(c.file)) << "named more than once: " << out;
+    EXPECT_TRUE(p.Running()) << c.file;
+    p.Key("F4");
+    ASSERT_TRUE(p.Wait([&] { return !p.Running(); }));
+    EXPECT_EQ(p.status, 0) << c.file << p.Output();
+    EXPECT_TRUE(p.StateSaved()) << c.file;
+  }
 }
 
 TEST(Game, AWholeGamePlayedWithTheMouseEntersTheScoreTables) {

@@ -199,7 +199,12 @@ TEST(HostAudio, TheReaderIsChosenByExtensionIgnoringCase) {
       EXPECT_EQ(game.LoadAudioData(String(name), &length, nullptr, nullptr, nullptr), nullptr) << name;
   });
   EXPECT_NE(out.find("no reader for this kind of file: c.mp3"), std::string::npos);
+  EXPECT_NE(out.find("LoadAudioData: cannot open missing.wav\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("LoadAudioData: cannot decode bad.wav\n"), std::string::npos) << out;
   EXPECT_EQ(length, -5);
+  // Asked again (every reload asks), a file is not named again.
+  out = StdoutOf([&] { game.LoadAudioData(String("bad.wav"), &length, nullptr, nullptr, nullptr); });
+  EXPECT_EQ(out, "");
 
   ZuGlfwGame::SetAudioReader(".wav", nullptr);
   ZuGlfwGame::SetAudioReader(".ogg", nullptr);
