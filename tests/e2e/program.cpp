@@ -1,6 +1,7 @@
 // tests/e2e/program.cpp — the end-to-end harness: starting the program, finding its window,
-// reading its pixels, sending it input, and the frame and state-file checks the tests share.
-// Depends on: program.h, X11, xdotool, stb_image_write (libstb).
+// reading its pixels, sending it input, the window manager, and the frame and state-file checks
+// the tests share.
+// Depends on: program.h, X11, xdotool, jwm, stb_image_write (libstb).
 #include "program.h"
 
 #include <X11/Xatom.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -75,6 +77,10 @@ bool SphereBlue(int r, int, int b) { return b > 180 && b > r + 60; }
 bool White(int r, int g, int b) { return r > 200 && g > 200 && b > 200; }
 bool Cream(int r, int g, int b) { return r > 200 && g > 180 && b > 140; }
 bool Dark(int r, int g, int b) { return r < 80 && g < 80 && b < 80; }
+bool Orange(int r, int g, int b) { return r > 150 && g > 60 && g < 170 && b < 90 && r > g + 40; }
+bool Green(int r, int g, int b) { return g > r + 50 && g > b + 50; }
+bool Brown(int r, int g, int b) { return r > 110 && r < 190 && g > 45 && g < 120 && b < 60 && r > g + 40; }
+bool Yellow(int r, int g, int b) { return r > 200 && g > 200 && b < 150; }
 
 // ============================================================================
 // [SECTION] The program
@@ -82,36 +88,69 @@ bool Dark(int r, int g, int b) { return r < 80 && g < 80 && b < 80; }
 
 fs::path BuiltData() { return fs::path(LEXORM_PROGRAM).parent_path() / "data"; }
 
-Program::Program(const std::string& stateText, const std::string& words,
-                 std::map<std::string, std::string> dataFiles) {
-  char name[] = "/tmp/lexorm-e2e-XXXXXX";
-  dir = mkdtemp(name);
-  if (!stateText.empty()) std::ofstream(dir / ".quokkastate", std::ios::binary) << stateText;
-  std::string program = LEXORM_PROGRAM;
-  if (!words.empty()) dataFiles["Lexorm.txt"] = words;
-  if (!dataFiles.empty()) {
-    // The build's data, file by file as links, but for the files given.
-    const fs::path built = BuiltData();
-    fs::create_directory(dir / "data");
-    for (const auto& entry : fs::recursive_directory_iterator(built)) {
-      const fs::path rel = fs::relative(entry.path(), built);
-      if (entry.is_directory())
-        fs::create_directory(dir / "data" / rel);
-      else if (!dataFiles.count(rel.generic_string()))
-        fs::create_symlink(entry.path(), dir / "data" / rel);
-    }
-    for (const auto& [rel, bytes] : dataFiles) std::ofstream(dir / "data" / rel, std::ios::binary) << bytes;
-    program = (dir / "lexorm").string();
-    fs::copy_file(LEXORM_PROGRAM, program);
+namespace {
+
+// The environment of the program: this process's, with the launch's changes. Made before the
+// fork, so that the child only has to call exec.
+std::vector<std::string> ChildEnvironment(const std::map<std::string, std::string>& changes) {
+  std::map<std::string, std::string> env{{"ALSOFT_DRIVERS", "null"}};
+  for (const auto& [name, value] : changes) env[name] = value;
+  std::vector<std::string> out;
+  for (char** e = ::environ; *e; ++e) {
+    const char* eq = std::strchr(*e, '=');
+    if (!eq || env.count(std::string(*e, static_cast<size_t>(eq - *e)))) continue;
+    out.emplace_back(*e);
   }
+  for (const auto& [name, value] : env)
+    if (!value.empty()) out.push_back(name + "=" + value);
+  return out;
+}
+
+} // namespace
+
+Program::Program(const Launch& launch) {
+  if (launch.folder.empty()) {
+    char name[] = "/tmp/lexorm-e2e-XXXXXX";
+    dir = mkdtemp(name);
+  } else {
+    dir = launch.folder;
+    ownsDir = false;
+  }
+  if (!launch.state.empty()) std::ofstream(dir / ".quokkastate", std::ios::binary) << launch.state;
+  std::string program = LEXORM_PROGRAM;
+  std::map<std::string, std::string> dataFiles = launch.dataFiles;
+  if (!launch.words.empty()) dataFiles["Lexorm.txt"] = launch.words;
+  if (!dataFiles.empty()) {
+    program = (dir / "lexorm").string();
+    if (!fs::exists(dir / "data")) {
+      // The build's data, file by file as links, but for the files given.
+      const fs::path built = BuiltData();
+      fs::create_directory(dir / "data");
+      for (const auto& entry : fs::recursive_directory_iterator(built)) {
+        const fs::path rel = fs::relative(entry.path(), built);
+        if (entry.is_directory())
+          fs::create_directory(dir / "data" / rel);
+        else if (!dataFiles.count(rel.generic_string()))
+          fs::create_symlink(entry.path(), dir / "data" / rel);
+      }
+      for (const auto& [rel, bytes] : dataFiles) std::ofstream(dir / "data" / rel, std::ios::binary) << bytes;
+      fs::copy_file(LEXORM_PROGRAM, program);
+    }
+  }
+  // Copies that share a folder each write their own output file.
+  static int launches = 0;
+  outFile = dir / (ownsDir ? std::string("out.txt") : "out-" + std::to_string(++launches) + ".txt");
+  const std::vector<std::string> envText = ChildEnvironment(launch.env);
+  std::vector<char*> envp;
+  for (const std::string& e : envText) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
   pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
-    int fo = open("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int fo = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(fo, 1);
     dup2(fo, 2);
-    setenv("ALSOFT_DRIVERS", "null", 1);
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    execle(program.c_str(), program.c_str(), static_cast<char*>(nullptr), envp.data());
     _exit(127);
   }
   XSetErrorHandler(IgnoreXErrors);
@@ -127,7 +166,7 @@ Program::~Program() {
   }
   if (display) XCloseDisplay(display);
   std::error_code ec;
-  fs::remove_all(dir, ec);
+  if (ownsDir) fs::remove_all(dir, ec);
 }
 
 bool Program::Running() {
@@ -138,12 +177,11 @@ bool Program::Running() {
   return false;
 }
 
-std::string Program::Output() const {
-  std::ifstream f(dir / "out.txt");
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
+bool Program::Exited(int ms) {
+  return Wait([&] { return !Running(); }, ms);
 }
+
+std::string Program::Output() const { return ReadFile(outFile); }
 
 // ============================================================================
 // [SECTION] The window and its pixels
@@ -273,6 +311,21 @@ bool Program::WaitLoaded() { return WaitFrame(LoadingScreen, 4000) && WaitFrame(
 
 void Program::Focus() { Xdotool({"windowfocus", std::to_string(Current())}); }
 
+void Program::Unfocus() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  const std::string root = std::to_string(DefaultRootWindow(d));
+  XCloseDisplay(d);
+  Xdotool({"windowfocus", root});
+}
+
+void Program::KeyDown(const std::string& key) {
+  Focus();
+  Xdotool({"keydown", key});
+}
+
+void Program::KeyUp(const std::string& key) { Xdotool({"keyup", key}); }
+
 void Program::Key(const std::string& key) {
   Focus();
   Xdotool({"key", key});
@@ -309,6 +362,86 @@ void Program::Drag(const std::vector<std::pair<int, int>>& points) {
 }
 
 // ============================================================================
+// [SECTION] The window manager
+// ============================================================================
+
+bool WindowManagerRunning() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return false;
+  XWindowAttributes a;
+  const bool running = XGetWindowAttributes(d, DefaultRootWindow(d), &a) &&
+                       (a.all_event_masks & SubstructureRedirectMask) != 0;
+  XCloseDisplay(d);
+  return running;
+}
+
+// A stopped window manager leaves its properties on the root window, among them the check
+// window it has taken with it; the windowing library of the next program on this display
+// trips over that window (and aborts). The display is made bare again.
+void ClearWindowManagerTraces() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  int n = 0;
+  Atom* atoms = XListProperties(d, DefaultRootWindow(d), &n);
+  for (int i = 0; i < n; ++i) {
+    char* name = XGetAtomName(d, atoms[i]);
+    if (name && std::strncmp(name, "_NET_", 5) == 0) XDeleteProperty(d, DefaultRootWindow(d), atoms[i]);
+    if (name) XFree(name);
+  }
+  if (atoms) XFree(atoms);
+  XCloseDisplay(d);
+}
+
+std::pair<int, int> ScreenSize() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return {0, 0};
+  std::pair<int, int> size{DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+  XCloseDisplay(d);
+  return size;
+}
+
+void UnderWindowManager::SetUp() {
+  if (WindowManagerRunning()) return;
+  char name[] = "/tmp/lexorm-jwm-XXXXXX";
+  const int fd = mkstemp(name);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  conf_ = name;
+  std::ofstream(conf_) << "<JWM><FocusModel>click</FocusModel></JWM>\n";
+  wm_ = fork();
+  if (wm_ == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execlp("jwm", "jwm", "-f", conf_.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (auto end = Clock::now() + std::chrono::seconds(5); Clock::now() < end;) {
+    if (WindowManagerRunning()) return;
+    if (waitpid(wm_, nullptr, WNOHANG) == wm_) {
+      wm_ = -1; // ended already
+      break;
+    }
+    Sleep(10);
+  }
+  std::fprintf(stderr, "jwm did not start: running without a window manager\n");
+  StopWindowManager();
+}
+
+void UnderWindowManager::TearDown() {
+  StopWindowManager();
+  if (!conf_.empty()) std::remove(conf_.c_str());
+}
+
+void UnderWindowManager::StopWindowManager() {
+  if (wm_ <= 0) return;
+  kill(wm_, SIGTERM);
+  waitpid(wm_, nullptr, 0);
+  wm_ = -1;
+  ClearWindowManagerTraces();
+}
+
+// ============================================================================
 // [SECTION] What the tests look for
 // ============================================================================
 
@@ -320,6 +453,33 @@ bool LoadingScreen(const Frame& f) {
 }
 
 bool Loaded(const Frame& f) { return f.Count(0, 0, f.w, f.h, SphereBlue) == 0; }
+
+bool MenuAtRest(const Frame& f) { return !LoadingScreen(f) && f.Count(6, 384, 70, 448, Orange) > 800; }
+
+bool OptionsOpen(const Frame& f) {
+  const int s = f.h / 480; // whole window pixels to a virtual one: 2 at 1280 x 1024
+  return f.Count(200 * s, 0, 480 * s, 20 * s, Brown) > 5000 * s * s;
+}
+
+int SoundRowTail(const Frame& f) {
+  const double s = f.h / 480.0; // the virtual screen fills the height
+  auto at = [&](int v) { return static_cast<int>(v * s); };
+  return f.Count(at(300), at(128), at(380), at(150), White);
+}
+
+// A 640 x 480 window shows about 74,000 cream pixels of tile faces; the menu's logo tiles and
+// the pause menu far fewer.
+bool BoardShown(const Frame& f) {
+  const double scale = f.h / 480.0;
+  return f.Count(0, 0, f.w, f.h, Cream) > 60000 * scale * scale;
+}
+
+// "PAUSED" in white around (416, 240), the resume icon at (64, 196) in its yellowish ring.
+bool PauseMenu(const Frame& f) {
+  return f.Count(0, 0, 20, 20, Dark) == 400 && f.Count(620, 0, 640, 20, Dark) == 400 &&
+         f.Count(0, 460, 20, 480, Dark) == 400 && f.Count(330, 220, 510, 260, White) > 400 &&
+         f.Count(44, 176, 84, 216, White) > 300 && f.Count(24, 156, 104, 236, Yellow) > 300;
+}
 
 std::pair<int, int> CellCentre(int x, int y) { return {146 + 58 * x, 103 + 58 * y}; }
 
@@ -347,11 +507,96 @@ std::string TwoLetterWords() {
   return out;
 }
 
-std::vector<std::string> StateFields(const fs::path& file) {
-  std::ifstream in(file);
+// ============================================================================
+// [SECTION] The saved state
+// ============================================================================
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream f(file, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> SplitState(const std::string& text) {
+  std::istringstream in(text);
   std::vector<std::string> fields;
   for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
   return fields;
+}
+
+std::vector<std::string> StateFields(const fs::path& file) { return SplitState(ReadFile(file)); }
+
+namespace {
+
+// Sums as the program makes them: 32 bits, wrapping.
+uint32_t SettingsSum(const std::vector<long long>& v) {
+  uint32_t sum = 0;
+  for (size_t i = 0; i < 25; ++i) sum += static_cast<uint32_t>(i) * static_cast<uint32_t>(v[i]);
+  return sum;
+}
+
+uint32_t GroupSum(const std::vector<long long>& v, size_t first, int g) {
+  uint32_t sum = 0;
+  for (int k = 0; k < 10; ++k) {
+    sum += static_cast<uint32_t>(k + 4) * static_cast<uint32_t>(v[first + 2 * k]);
+    sum += static_cast<uint32_t>(k + g + 3) * static_cast<uint32_t>(v[first + 2 * k + 1]);
+  }
+  return sum;
+}
+
+} // namespace
+
+std::string SavedState::Text() const {
+  std::vector<long long> v(kWordPairs, 0);
+  v[kSoundMode] = soundMode;
+  v[kSettingsSum] = static_cast<int>(SettingsSum(v));
+  for (int g = 0; g < 8; ++g) {
+    const size_t first = kThirtyTop + 21 * g;
+    for (int k = 0; k < 10 && g < 3; ++k) {
+      v[first + 2 * k] = top[g][k];
+      v[first + 2 * k + 1] = last[g][k];
+    }
+    v[first + 20] = static_cast<int>(GroupSum(v, first, g));
+  }
+  std::string text;
+  for (long long n : v) text += std::to_string(n) + "|";
+  for (int i = 0; i < 100; ++i) {
+    const int g = i / 2;
+    if (g < 3 && i % 2 == 0)
+      text += bestWord[g] + "|" + std::to_string(bestScore[g]) + "|";
+    else if (g < 3)
+      text += longestWord[g] + "|" + std::to_string(longestScore[g]) + "|";
+    else
+      text += "|0|";
+  }
+  return text;
+}
+
+std::string StateProblems(const std::string& text) {
+  if (text.empty()) return "the state is empty";
+  if (text.back() != '|') return "the state does not end with \"|\": cut short";
+  const std::vector<std::string> f = SplitState(text);
+  if (f.size() != kStateFields)
+    return "the state has " + std::to_string(f.size()) + " fields, not " + std::to_string(kStateFields);
+  // Every field up to the words is a number; each word's score too.
+  std::vector<long long> v(f.size(), 0);
+  for (size_t i = 0; i < f.size(); ++i) {
+    if (i >= kWordPairs && (i - kWordPairs) % 2 == 0) continue; // a word
+    char* end = nullptr;
+    v[i] = std::strtoll(f[i].c_str(), &end, 10);
+    if (f[i].empty() || *end != 0) return "field " + std::to_string(i) + " is not a number: " + f[i];
+  }
+  if (static_cast<uint32_t>(v[kSettingsSum]) != SettingsSum(v)) return "the settings checksum is wrong";
+  uint32_t badges = 0;
+  for (size_t i = kSettingsSum + 1; i < kSettingsSum + 9; ++i) badges += static_cast<uint32_t>(v[i]);
+  if (static_cast<uint32_t>(v[kSettingsSum + 9]) != badges) return "the badge checksum is wrong";
+  for (int g = 0; g < 8; ++g) {
+    const size_t first = kThirtyTop + 21 * g;
+    if (static_cast<uint32_t>(v[first + 20]) != GroupSum(v, first, g))
+      return "the checksum of score group " + std::to_string(g) + " is wrong";
+  }
+  return "";
 }
 
 } // namespace e2e
