@@ -234,6 +234,10 @@ int c_MyApp::p_OnUpdate() {
   if (now > m_UpdateLastMs)
     m_UpdateFps = static_cast<int>(1000.0f / static_cast<float>(now - m_UpdateLastMs));
   m_UpdateFpsAvg = static_cast<int>(static_cast<float>(m_UpdateFps + 9 * m_UpdateFpsAvg) / 10.0f);
+  // A paused game's clock stands still: its end moves on by the time spent paused (suspended
+  // time included, as a suspended game comes back paused).
+  if (m_GameMode == 10 && m_Paused != 0 && now > m_UpdateLastMs)
+    m_Player[PL_END_TIME] += static_cast<float>(now - m_UpdateLastMs);
   m_UpdateLastMs = now;
 
   // Pointer snapshot in virtual units. Before the first frame there is no scale yet.

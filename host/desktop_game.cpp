@@ -102,6 +102,9 @@ void ZuGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     int key = TransKey(k);
     if (key && g.GetKey(k) == GLFW2_PRESS) KeyEvent(2, key);
   }
+  // So would mouse buttons: a release that comes while the window is replaced is lost.
+  for (int button = 0; button <= 2; ++button)
+    if (_buttonsDown & 1 << button) OnMouseButton(button, GLFW2_RELEASE);
 
   Glfw2VidMode desktop;
   g.GetDesktopMode(&desktop);

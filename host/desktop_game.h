@@ -81,6 +81,7 @@ protected:
   String _baseDir;
   String _internalDir;
   int _swapInterval = 1;
+  int _buttonsDown = 0; // mouse buttons reported pressed and not yet released, bit a button
 };
 
 class ZuQuokkaGame : public ZuGlfwGame {

@@ -99,6 +99,10 @@ void ZuGlfwGame::OnMouseButton(int button, int action) {
   if (button < 0 || button > 2) return;
   int x, y;
   glfw2().GetMousePos(&x, &y);
+  if (action == GLFW2_PRESS)
+    _buttonsDown |= 1 << button;
+  else
+    _buttonsDown &= ~(1 << button);
   MouseEvent(action == GLFW2_PRESS ? 4 : 5, button, static_cast<float>(x), static_cast<float>(y));
 }
 
