@@ -120,6 +120,7 @@ void gxtkGraphics::DrawBatch() {
     break;
   }
   ++batchesDrawn;
+  verticesDrawn += batchCount;
   if (batchSurface) glDisable(GL_TEXTURE_2D);
   batchCount = 0;
 }

@@ -38,9 +38,10 @@ public:
   int batchCount = 0; // vertices in the batch, 0..1024
   gxtkSurface* batchSurface = nullptr; // texture of the batch, null for untextured primitives
 
-  // Counters: OpenGL draw calls issued (glDrawArrays/glDrawElements)
-  // and batches drawn, since construction. Tests and benchmarks read and may reset them.
+  // Counters: OpenGL draw calls issued (glDrawArrays/glDrawElements), batches drawn and the
+  // vertices in them, since construction. Tests and benchmarks read and may reset them.
   long long drawCalls = 0;
+  long long verticesDrawn = 0;
   long long batchesDrawn = 0;
 
   gxtkGraphics(); // reads the window size, fills quadIndices
