@@ -16,7 +16,7 @@ c_MyApp* c_MyApp::m_new() {
   gc_assign(m_WordStore, Array<int>(2500005));
   gc_assign(m_Bag, Array<int>(250));
   p_InitLetterTables();
-  gc_assign(m_Grid, Array<float>(5000000));
+  gc_assign(m_Grid, Array<float>(kGridFloats));
   gc_assign(m_Player, Array<float>(512));
   gc_assign(m_Objects, Array<float>(5100));
   gc_assign(m_Sounds, Array<c_Sound*>(100));

@@ -26,6 +26,9 @@ constexpr int kLastRecordStart = 37484; // a record is appended only while m_Dra
 constexpr int kCellFloats = 10;
 constexpr int kGridStride = 20;
 constexpr int kCellTaken = 8; // float of a cell: 1 while its tile is in the chain
+// Room for a board of up to kGridStride x kGridStride cells (the board is 7 x 7); cleared at the
+// start of every game, so it is kept no larger than any board can use.
+constexpr int kGridFloats = kGridStride * kGridStride * kCellFloats;
 
 // Entries of the player record (m_Player).
 enum PlayerEntry {
@@ -198,7 +201,7 @@ public:
   int m_CellIndex = 0;
   // The board, shared with the game itself.
   int m_GridW = 7, m_GridH = 7;
-  Array<float> m_Grid;    // 5,000,000: ten floats a cell, cell (x, y) at record x + 20 y
+  Array<float> m_Grid;    // kGridFloats: ten floats a cell, cell (x, y) at record x + 20 y
   Array<float> m_Player;  // 512
   Array<float> m_Objects; // 5100
 

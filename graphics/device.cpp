@@ -360,7 +360,8 @@ gxtkSurface* gxtkGraphics::CreateSurface(int w, int h) {
   surface->height = h;
   surface->depth = 4;
   surface->format = GL_RGBA;
-  surface->Bind();
+  // Its texture is made when it is first drawn: an image made ahead of need (and perhaps never
+  // drawn) costs no texture memory until then. Pixels written before that wait in `pixels`.
   return surface;
 }
 

@@ -200,11 +200,13 @@ TEST_F(Shell, SuspendInAGameComesBackPausedAndATouchOnThePauseIconPauses) {
 }
 
 TEST_F(Shell, FlushGameClearsTheGameState) {
-  game->m_Objects[5099] = game->m_Grid[4999999] = game->m_Player[499] = game->m_Particles[2490] = 1;
+  game->m_Objects[5099] = game->m_Grid[kGridFloats - 1] = game->m_Player[499] = game->m_Particles[2490] = 1;
   game->m_Player[500] = 7; // beyond the cleared part
   game->m_Score = game->m_Paused = game->m_GameEnded = 5;
   game->p_FlushGame();
-  EXPECT_EQ(game->m_Objects[5099] + game->m_Grid[4999999] + game->m_Player[499] + game->m_Particles[2490], 0);
+  EXPECT_EQ(game->m_Objects[5099] + game->m_Grid[kGridFloats - 1] + game->m_Player[499] +
+                game->m_Particles[2490],
+            0);
   EXPECT_EQ(game->m_Score + game->m_Paused + game->m_GameEnded, 0);
   EXPECT_EQ(game->m_Player[500], 7);
 }

@@ -261,6 +261,8 @@ TEST_F(Device, WrittenPixelsOfAnOddWidthSurfaceAreKeptPremultipliedAndDrawn) {
 TEST_F(Device, RefusedTextureSizeIsRetriedAtPowerOfTwo) {
   gxtkSurface::refuseTextureSize = [](int w, int h) { return w == 100 && h == 60; };
   gxtkSurface* s = dev->CreateSurface(100, 60);
+  EXPECT_NE(s->contextSeq, glfwGraphicsSeq); // no texture memory until it is first drawn
+  s->Bind();                                 // as its first drawing does
   GLint tw = 0, th = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
