@@ -86,3 +86,17 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN) $(BUILD_FUZZ)
+
+# `make install`: the program and its data under $(PREFIX)/lib/lexorm, the `lexorm` launcher in
+# $(PREFIX)/bin (it runs the game in ~/.local/state/lexorm, where the progress is saved), the
+# desktop entry and icons under $(PREFIX)/share; DESTDIR stages the whole tree below another root.
+# `make uninstall` removes what the last install from $(BUILD) put there (CMake's install
+# manifest), with the same DESTDIR, and never the players' saved progress.
+PREFIX           ?= /usr/local
+INSTALL_MANIFEST ?= $(BUILD)/install_manifest.txt
+.PHONY: install uninstall
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" scripts/uninstall.sh "$(INSTALL_MANIFEST)"

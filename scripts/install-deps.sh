@@ -12,7 +12,7 @@ packages=(
   # data
   fonts-dejavu-core fonts-dejavu-extra scowl wamerican
   # tests
-  xvfb xauth x11-utils xdotool jwm wmctrl sox vorbis-tools python3
+  xvfb xauth x11-utils xdotool jwm wmctrl sox vorbis-tools python3 desktop-file-utils
   # fuzzing (libFuzzer and the sanitizer run-times)
   clang libclang-rt-14-dev
 )
