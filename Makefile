@@ -6,10 +6,11 @@ BUILD_TSAN   ?= build-tsan
 BUILD_FUZZ   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= 20000
+PERF_SECONDS ?= 20
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test test-faults test-sanitize test-tsan bench format clean data-preview screenshots
+.PHONY: all deps build run test test-faults test-sanitize test-tsan bench bench-build perf format clean data-preview screenshots
 
 all: build
 
@@ -65,10 +66,18 @@ fuzz-ci: fuzz-build
 fuzz-seeds: build fuzz-build
 	$(BUILD_FUZZ)/fuzz/lexorm_fuzz_seeds $(BUILD)/data tests/fuzz/corpus
 
-bench: deps
+bench-build: deps
 	cmake -S . -B $(BUILD_BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
+
+bench: bench-build
 	@scripts/with-display.sh bash -c 'for b in $(BUILD_BENCH)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done'
+	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS)
+
+# The game against a bare window, the collector against new/delete: ratios last, and in
+# $(BUILD_BENCH)/perf-ratios.txt. PERF_SECONDS is the length of each measured stretch.
+perf: bench-build
+	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS)
 
 data-preview: build
 	cmake --build $(BUILD) --target data-preview
