@@ -183,6 +183,17 @@ public:
     glfwSetMouseButtonCallback(window_, MouseButtonCallback);
     glfwSetCursorPosCallback(window_, CursorPosCallback);
     glfwSetWindowCloseCallback(window_, CloseCallback);
+    // What the game asks for every frame is kept here and brought up to date by the window's
+    // events, as it always was: asking the X server instead costs a round trip per question.
+    glfwSetWindowSizeCallback(window_, WindowSizeCallback);
+    glfwSetFramebufferSizeCallback(window_, FramebufferSizeCallback);
+    glfwSetWindowFocusCallback(window_, FocusCallback);
+    glfwSetWindowIconifyCallback(window_, IconifyCallback);
+    glfwGetWindowSize(window_, &window_w_, &window_h_);
+    glfwGetFramebufferSize(window_, &framebuffer_w_, &framebuffer_h_);
+    focused_ = glfwGetWindowAttrib(window_, GLFW_FOCUSED) != 0;
+    iconified_ = glfwGetWindowAttrib(window_, GLFW_ICONIFIED) != 0;
+    glfwGetCursorPos(window_, &cursor_x_, &cursor_y_);
     return 1;
   }
 
@@ -198,14 +209,14 @@ public:
     if (window_) glfwSetWindowPos(window_, x, y);
   }
   void GetWindowSize(int* width, int* height) override {
-    *width = *height = 0;
-    if (window_) glfwGetFramebufferSize(window_, width, height);
+    *width = window_ ? framebuffer_w_ : 0;
+    *height = window_ ? framebuffer_h_ : 0;
   }
   int GetWindowParam(int param) override {
     if (param == GLFW2_OPENED) return window_ && !glfwWindowShouldClose(window_);
     if (!window_) return 0;
-    if (param == GLFW2_ACTIVE) return glfwGetWindowAttrib(window_, GLFW_FOCUSED);
-    if (param == GLFW2_ICONIFIED) return glfwGetWindowAttrib(window_, GLFW_ICONIFIED);
+    if (param == GLFW2_ACTIVE) return focused_ ? 1 : 0;
+    if (param == GLFW2_ICONIFIED) return iconified_ ? 1 : 0;
     return 0;
   }
   void SwapBuffers() override {
@@ -235,10 +246,7 @@ public:
   }
   void GetMousePos(int* x, int* y) override {
     *x = *y = 0;
-    if (!window_) return;
-    double cx, cy;
-    glfwGetCursorPos(window_, &cx, &cy);
-    ScaleToFramebuffer(cx, cy, x, y);
+    if (window_) ScaleToFramebuffer(cursor_x_, cursor_y_, x, y);
   }
 
   void GetDesktopMode(Glfw2VidMode* mode) override {
@@ -288,12 +296,9 @@ private:
   }
 
   // Cursor positions come in screen coordinates; the host works in framebuffer pixels.
-  void ScaleToFramebuffer(double cx, double cy, int* x, int* y) {
-    int ww = 0, wh = 0, fw = 0, fh = 0;
-    glfwGetWindowSize(window_, &ww, &wh);
-    glfwGetFramebufferSize(window_, &fw, &fh);
-    double sx = ww > 0 ? static_cast<double>(fw) / ww : 1.0;
-    double sy = wh > 0 ? static_cast<double>(fh) / wh : 1.0;
+  void ScaleToFramebuffer(double cx, double cy, int* x, int* y) const {
+    double sx = window_w_ > 0 ? static_cast<double>(framebuffer_w_) / window_w_ : 1.0;
+    double sy = window_h_ > 0 ? static_cast<double>(framebuffer_h_) / window_h_ : 1.0;
     *x = static_cast<int>(std::floor(cx * sx));
     *y = static_cast<int>(std::floor(cy * sy));
   }
@@ -320,10 +325,25 @@ private:
   }
   static void CursorPosCallback(GLFWwindow* w, double cx, double cy) {
     Glfw3Layer* self = Of(w);
-    if (!self || !self->events_) return;
+    if (!self) return;
+    self->cursor_x_ = cx;
+    self->cursor_y_ = cy;
+    if (!self->events_) return;
     int x, y;
     self->ScaleToFramebuffer(cx, cy, &x, &y);
     self->events_->OnMousePos(x, y);
+  }
+  static void WindowSizeCallback(GLFWwindow* w, int width, int height) {
+    if (Glfw3Layer* self = Of(w)) self->window_w_ = width, self->window_h_ = height;
+  }
+  static void FramebufferSizeCallback(GLFWwindow* w, int width, int height) {
+    if (Glfw3Layer* self = Of(w)) self->framebuffer_w_ = width, self->framebuffer_h_ = height;
+  }
+  static void FocusCallback(GLFWwindow* w, int focused) {
+    if (Glfw3Layer* self = Of(w)) self->focused_ = focused != 0;
+  }
+  static void IconifyCallback(GLFWwindow* w, int iconified) {
+    if (Glfw3Layer* self = Of(w)) self->iconified_ = iconified != 0;
   }
   static void CloseCallback(GLFWwindow* w) {
     Glfw3Layer* self = Of(w);
@@ -335,6 +355,10 @@ private:
 
   GLFWwindow* window_ = nullptr;
   Glfw2Events* events_ = nullptr;
+  // The open window's state, from its events (see OpenWindow).
+  int window_w_ = 0, window_h_ = 0, framebuffer_w_ = 0, framebuffer_h_ = 0;
+  bool focused_ = false, iconified_ = false;
+  double cursor_x_ = 0, cursor_y_ = 0;
   int refresh_ = 0;
   bool no_resize_ = false;
   bool key_repeat_ = false;
