@@ -142,6 +142,18 @@ int c_MyApp::p_Text(float x, float y, const String& given, float alignX, float a
 }
 
 String c_MyApp::p_rstr(int value, int width, const String& pad) {
+  // The usual case, a one-character pad to a short width, in one piece: the lists and the score
+  // are drawn every frame.
+  constexpr int kShortWidth = 32;
+  if (pad.Length() == 1 && width > 0 && width <= kShortWidth) {
+    const String digits(value);
+    const int n = digits.Length();
+    if (n >= width) return digits.Slice(n - width);
+    char16_t out[kShortWidth];
+    for (int i = 0; i < width - n; ++i) out[i] = static_cast<char16_t>(pad[0]);
+    for (int i = 0; i < n; ++i) out[width - n + i] = static_cast<char16_t>(digits[i]);
+    return String(out, width);
+  }
   String padded;
   for (int i = 0; i <= width; ++i) padded += pad;
   padded += String(value);
