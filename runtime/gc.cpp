@@ -27,6 +27,7 @@ int gc_free_bytes;
 std::atomic<int> gc_ext_new_bytes{0};
 
 void* gc_cache[gc_cache_classes];
+void* gc_cache_tail[gc_cache_classes];
 
 namespace {
 
@@ -75,12 +76,88 @@ inline void append(gc_object* list, gc_object* p) {
   list->pred = p;
 }
 
+// ----------------------------------------------------------------------------
+// The size-class caches. Dead objects are destroyed in free list order, which is roughly the
+// order their cycle marked them in, not address order; if blocks were reused in the order
+// they came back, the reuse order would drift a little further from address order at every
+// sweep until allocation missed the cache everywhere. So a class hands out the lowest
+// address it holds: blocks that come back above the tail (the usual case, the free list
+// being mostly in order) join the queue in O(1), the others wait in a binary min-heap of
+// addresses, and allocation takes the lower of the two fronts.
+
+inline bool below(const void* a, const void* b) {
+  return reinterpret_cast<std::uintptr_t>(a) < reinterpret_cast<std::uintptr_t>(b);
+}
+
+inline void*& next_block(void* block) { return *static_cast<void**>(block); }
+
+// Plain data, so that it is usable before any constructor has run.
+struct BlockHeap {
+  void** at;
+  int count;
+  int capacity;
+};
+BlockHeap out_of_order[gc_cache_classes];
+
+// False when the heap cannot grow.
+bool heap_push(BlockHeap& h, void* block) {
+  if (h.count == h.capacity) {
+    int capacity = h.capacity ? h.capacity * 2 : 64;
+    void** grown = static_cast<void**>(std::realloc(h.at, sizeof(void*) * capacity));
+    if (!grown) return false;
+    h.at = grown;
+    h.capacity = capacity;
+  }
+  int i = h.count++;
+  while (i > 0 && below(block, h.at[(i - 1) / 2])) {
+    h.at[i] = h.at[(i - 1) / 2];
+    i = (i - 1) / 2;
+  }
+  h.at[i] = block;
+  return true;
+}
+
+void* heap_pop(BlockHeap& h) {
+  void* top = h.at[0];
+  void* last = h.at[--h.count];
+  int i = 0;
+  for (int child = 1; child < h.count; child = 2 * i + 1) {
+    if (child + 1 < h.count && below(h.at[child + 1], h.at[child])) ++child;
+    if (!below(h.at[child], last)) break;
+    h.at[i] = h.at[child];
+    i = child;
+  }
+  h.at[i] = last;
+  return top;
+}
+
+// The lowest block of class c, or null when the class is empty.
+inline void* take_block(int c) {
+  void* head = gc_cache[c];
+  BlockHeap& h = out_of_order[c];
+  if (h.count && (!head || below(h.at[0], head))) return heap_pop(h);
+  if (head) gc_cache[c] = next_block(head);
+  return head;
+}
+
 // Returns a block to its size-class cache, or to the heap when it is 64 bytes or more.
 inline void release_block(void* p, int size) {
-  if (size < gc_cache_classes * 8) {
-    *static_cast<void**>(p) = gc_cache[size / 8];
-    gc_cache[size / 8] = p;
-  } else {
+  if (size >= gc_cache_classes * 8) {
+    std::free(p);
+    return;
+  }
+  int c = size / 8;
+  if (!gc_cache[c]) {
+    next_block(p) = nullptr;
+    gc_cache[c] = gc_cache_tail[c] = p;
+  } else if (below(gc_cache_tail[c], p)) {
+    next_block(p) = nullptr;
+    next_block(gc_cache_tail[c]) = p;
+    gc_cache_tail[c] = p;
+  } else if (below(p, gc_cache[c])) {
+    next_block(p) = gc_cache[c];
+    gc_cache[c] = p;
+  } else if (!heap_push(out_of_order[c], p)) {
     std::free(p);
   }
 }
@@ -156,11 +233,8 @@ void* gc_object_alloc(int size) {
     gc_object_free(dead);
   }
 
-  void* block = nullptr;
-  if (size < gc_cache_classes * 8 && gc_cache[size / 8]) {
-    block = gc_cache[size / 8];
-    gc_cache[size / 8] = *static_cast<void**>(block);
-  } else {
+  void* block = size < gc_cache_classes * 8 ? take_block(size / 8) : nullptr;
+  if (!block) {
     block = std::malloc(size);
     if (!block) {
       std::fputs("Out of memory\n", stdout);
@@ -170,6 +244,14 @@ void* gc_object_alloc(int size) {
   }
   if (pending_count < kPendingMax) pending[pending_count++] = {block, size};
   return block;
+}
+
+void* gc_cache_next(int size) {
+  size = (size + 7) & ~7;
+  if (size >= gc_cache_classes * 8) return nullptr;
+  void* head = gc_cache[size / 8];
+  const BlockHeap& h = out_of_order[size / 8];
+  return h.count && (!head || below(h.at[0], head)) ? h.at[0] : head;
 }
 
 void gc_object_free(gc_object* object) {

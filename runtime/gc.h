@@ -79,8 +79,14 @@ extern int gc_marked_bytes;
 extern int gc_free_bytes;
 extern std::atomic<int> gc_ext_new_bytes;
 
-constexpr int gc_cache_classes = 8;      // block sizes 0, 8, ... 56
-extern void* gc_cache[gc_cache_classes]; // singly linked stacks through the first word
+constexpr int gc_cache_classes = 8; // block sizes 0, 8, ... 56
+// Free blocks of each size class, handed out lowest address first, so that the blocks a sweep
+// frees are reused in address order whatever order their objects die in. gc_cache[c] is a
+// queue in ascending address order, singly linked through the first word, ending at
+// gc_cache_tail[c] (meaningful while gc_cache[c] is not null); a block returned below the
+// tail waits in a side heap of the class instead (gc.cpp).
+extern void* gc_cache[gc_cache_classes];
+extern void* gc_cache_tail[gc_cache_classes];
 constexpr int gc_sweep_threshold = 8 * 1024 * 1024;
 
 // ============================================================================
@@ -90,6 +96,8 @@ constexpr int gc_sweep_threshold = 8 * 1024 * 1024;
 // Rounds size up to 8, destroys dead objects worth at least that many bytes and
 // returns a block. The object's constructor (gc_object()) links it as white.
 void* gc_object_alloc(int size);
+// The block the next allocation of `size` bytes would reuse, or null when it would malloc.
+void* gc_cache_next(int size);
 // Destroys a dead object taken from the free list and returns its memory.
 void gc_object_free(gc_object* object);
 // Reports heap memory taken outside the collector (safe from any thread).

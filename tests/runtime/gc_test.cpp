@@ -1,7 +1,10 @@
 // tests/runtime/gc_test.cpp — the collector: write barrier, thresholds, lazy destruction, size classes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <random>
+#include <vector>
 
 #include "runtime/array.h"
 #include "runtime/gc.h"
@@ -19,6 +22,13 @@ public:
   void mark() override { gc_mark_q(m_next); }
 };
 
+// A 40-byte object that can hold another.
+class Cell : public Object {
+public:
+  Cell* m_next = nullptr;
+  void mark() override { gc_mark_q(m_next); }
+};
+
 class Listener : public gc_interface {
 public:
   virtual int Id() = 0;
@@ -30,6 +40,7 @@ public:
 };
 
 Node* g_root;
+Cell* g_cells;
 Listener* g_listener;
 Array<Node*> g_nodes;
 Array<Array<int>> g_grid;
@@ -38,10 +49,12 @@ class Collector : public ::testing::Test {
 protected:
   void SetUp() override {
     g_root = nullptr;
+    g_cells = nullptr;
     g_listener = nullptr;
     g_nodes = Array<Node*>();
     gc_clear_roots();
     gc_root(g_root);
+    gc_root(g_cells);
     gc_root(g_listener);
     gc_root(g_nodes);
     gc_root(g_grid);
@@ -50,6 +63,7 @@ protected:
   }
   void TearDown() override {
     g_root = nullptr;
+    g_cells = nullptr;
     g_listener = nullptr;
     g_nodes = Array<Node*>();
     g_grid = Array<Array<int>>();
@@ -57,6 +71,16 @@ protected:
     gc_clear_roots();
   }
 };
+
+// Takes every block the size class of T holds with live objects made by `make`, chained behind
+// `chain`, so that the next blocks freed there are the only ones.
+template <class T, class Chain, class Make> void EmptySizeClass(Chain*& chain, Make make) {
+  while (gc_cache_next(sizeof(T))) {
+    T* t = make();
+    gc_assign(t->m_next, chain);
+    gc_assign(chain, t);
+  }
+}
 
 TEST_F(Collector, WriteBarrierKeepsAStoreIntoAnAlreadyMarkedHolder) {
   gc_assign(g_root, new Node);
@@ -132,12 +156,14 @@ TEST_F(Collector, ExternalMemoryTriggersTheSweepAndKeepsLateReports) {
 }
 
 TEST_F(Collector, SmallBlocksGoThroughTheSizeClassCache) {
+  static_assert(sizeof(Cell) == 40, "Cell fills the 40-byte class");
+  EmptySizeClass<Cell>(g_cells, [] { return new Cell; });
   Array<bool> small(1); // 32-byte body header + 1 element: a 40-byte block
   ASSERT_EQ(small.rep->gc_size(), 40);
   void* address = small.rep;
   small = Array<bool>();
   CollectFully();
-  EXPECT_EQ(gc_cache[5], address);
+  EXPECT_EQ(gc_cache_next(40), address);
 
   Array<int> next(1); // another 40-byte block takes it back
   EXPECT_EQ(static_cast<void*>(next.rep), address);
@@ -155,6 +181,7 @@ TEST_F(Collector, NestedNewExpressionsEachKeepTheSizeOfTheirOwnBlock) {
   };
   constexpr int kOuter = (sizeof(Outer) + 7) & ~7, kNode = (sizeof(Node) + 7) & ~7;
   static_assert(kOuter != kNode && kOuter < gc_cache_classes * 8, "two small size classes");
+  EmptySizeClass<Outer>(g_root, [] { return new Outer(nullptr); });
   const int before = gc_alloced_bytes;
   Outer* outer = new Outer(new Node);
   EXPECT_EQ(outer->gc_size(), kOuter);
@@ -162,13 +189,36 @@ TEST_F(Collector, NestedNewExpressionsEachKeepTheSizeOfTheirOwnBlock) {
   EXPECT_EQ(gc_alloced_bytes - before, kOuter + kNode);
   void* block = outer;
   CollectFully();
-  EXPECT_EQ(gc_cache[kOuter / 8], block);
+  EXPECT_EQ(gc_cache_next(kOuter), block);
 
   auto fails = []() -> Node* { throw 1; };
   EXPECT_THROW(new Outer(fails()), int);
   EXPECT_EQ(gc_alloced_bytes, before);
   Outer* again = new Outer(nullptr); // the block of the failed one, handed out once
   EXPECT_EQ(again->gc_size(), kOuter);
+}
+
+// Objects that die in any order give their blocks back lowest address first, so allocation
+// after a sweep walks memory upwards instead of in the order the last cycle happened to mark.
+TEST_F(Collector, BlocksFreedByASweepAreReusedInAddressOrder) {
+  EmptySizeClass<Node>(g_root, [] { return new Node; });
+  constexpr int kCount = 64;
+  std::vector<Node*> nodes;
+  for (int i = 0; i < kCount; ++i) nodes.push_back(new Node);
+  // Stored, hence queued and marked, in shuffled order: the order they will die in.
+  std::shuffle(nodes.begin(), nodes.end(), std::mt19937(7));
+  gc_assign(g_nodes, Array<Node*>(kCount));
+  for (int i = 0; i < kCount; ++i) gc_assign(g_nodes[i], nodes[i]);
+  ForceSweep();
+  gc_assign(g_nodes, Array<Node*>());
+  CollectFully();
+  ASSERT_EQ(g_destroyed, kCount);
+
+  std::vector<void*> reused;
+  for (int i = 0; i < kCount; ++i) reused.push_back(new Node);
+  std::vector<void*> blocks(nodes.begin(), nodes.end());
+  std::sort(blocks.begin(), blocks.end(), std::less<void*>());
+  EXPECT_EQ(reused, blocks);
 }
 
 TEST_F(Collector, StaticEmptyArraysAreNeverQueued) {
