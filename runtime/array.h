@@ -75,12 +75,11 @@ template <class T> void Array<T>::Rep::mark() {
 // [SECTION] Bodies
 // ============================================================================
 
+// Elements of plain types are zero already: make() takes a zeroed block for them.
 template <class T> Array<T>::Rep::Rep(int n) : length(n) {
-  T* d = data();
   if constexpr (std::is_same<T, String>::value || is_array_value<T>::value) {
+    T* d = data();
     for (int i = 0; i < n; ++i) new (d + i) T();
-  } else {
-    std::memset(static_cast<void*>(d), 0, sizeof(T) * static_cast<std::size_t>(n));
   }
 }
 
@@ -99,7 +98,9 @@ template <class T> typename Array<T>::Rep* Array<T>::make(int length) {
     std::fflush(stdout);
     std::abort();
   }
-  void* block = gc_object_alloc(static_cast<int>(bytes));
+  constexpr bool plain = !std::is_same<T, String>::value && !is_array_value<T>::value;
+  void* block =
+      plain ? gc_object_alloc_zeroed(static_cast<int>(bytes)) : gc_object_alloc(static_cast<int>(bytes));
   return new (block) Rep(length);
 }
 

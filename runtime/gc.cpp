@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "string.h"
@@ -221,7 +222,9 @@ String Object::debug() { return String("+Object\n"); }
 // [SECTION] Allocation
 // ============================================================================
 
-void* gc_object_alloc(int size) {
+namespace {
+
+void* alloc_block(int size, bool zeroed) {
   size = (size + 7) & ~7;
   gc_new_bytes += size;
 
@@ -234,8 +237,11 @@ void* gc_object_alloc(int size) {
   }
 
   void* block = size < gc_cache_classes * 8 ? take_block(size / 8) : nullptr;
-  if (!block) {
-    block = std::malloc(size);
+  if (block) {
+    if (zeroed) std::memset(block, 0, static_cast<std::size_t>(size));
+  } else {
+    // calloc hands out fresh pages untouched: a large array costs memory only as it is used.
+    block = zeroed ? std::calloc(1, static_cast<std::size_t>(size)) : std::malloc(size);
     if (!block) {
       std::fputs("Out of memory\n", stdout);
       std::fflush(stdout);
@@ -245,6 +251,12 @@ void* gc_object_alloc(int size) {
   if (pending_count < kPendingMax) pending[pending_count++] = {block, size};
   return block;
 }
+
+} // namespace
+
+void* gc_object_alloc(int size) { return alloc_block(size, false); }
+
+void* gc_object_alloc_zeroed(int size) { return alloc_block(size, true); }
 
 void* gc_cache_next(int size) {
   size = (size + 7) & ~7;

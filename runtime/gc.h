@@ -96,6 +96,8 @@ constexpr int gc_sweep_threshold = 8 * 1024 * 1024;
 // Rounds size up to 8, destroys dead objects worth at least that many bytes and
 // returns a block. The object's constructor (gc_object()) links it as white.
 void* gc_object_alloc(int size);
+// The same, with the block's bytes all zero.
+void* gc_object_alloc_zeroed(int size);
 // The block the next allocation of `size` bytes would reuse, or null when it would malloc.
 void* gc_cache_next(int size);
 // Destroys a dead object taken from the free list and returns its memory.

@@ -1,7 +1,9 @@
 // tests/runtime/gc_test.cpp — the collector: write barrier, thresholds, lazy destruction, size classes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -160,6 +162,7 @@ TEST_F(Collector, SmallBlocksGoThroughTheSizeClassCache) {
   EmptySizeClass<Cell>(g_cells, [] { return new Cell; });
   Array<bool> small(1); // 32-byte body header + 1 element: a 40-byte block
   ASSERT_EQ(small.rep->gc_size(), 40);
+  small[0] = true; // the next array in this block must still start at zero
   void* address = small.rep;
   small = Array<bool>();
   CollectFully();
@@ -169,6 +172,26 @@ TEST_F(Collector, SmallBlocksGoThroughTheSizeClassCache) {
   EXPECT_EQ(static_cast<void*>(next.rep), address);
   EXPECT_EQ(next[0], 0);
   EXPECT_EQ(next.rep->gc_size(), 40);
+}
+
+// A large array's pages are touched only where it is used, so its size costs no memory until
+// then; it still reads as zeros everywhere.
+TEST_F(Collector, ALargeArrayCostsMemoryOnlyWhereItIsUsed) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator touches what it hands out";
+#endif
+  auto resident_mb = [] {
+    long pages = 0, resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f && std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    if (f) std::fclose(f);
+    return resident * (sysconf(_SC_PAGESIZE) / 1024.0) / 1024.0;
+  };
+  const double before = resident_mb();
+  Array<int> big(16 << 20); // 64 MB
+  big[0] = big[(16 << 20) - 1] = 7;
+  EXPECT_LT(resident_mb() - before, 16.0);
+  EXPECT_EQ(big[12345678] + big[1] + big[(16 << 20) - 2], 0);
 }
 
 // A new-expression allocates before it evaluates its arguments: every object still gets the
