@@ -6,7 +6,8 @@ BUILD_TSAN   ?= build-tsan
 BUILD_FUZZ   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= 20000
-PERF_SECONDS ?= 20
+PERF_SECONDS ?= 10
+PERF_ROUNDS  ?= 3
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
@@ -72,12 +73,13 @@ bench-build: deps
 
 bench: bench-build
 	@scripts/with-display.sh bash -c 'for b in $(BUILD_BENCH)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done'
-	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS)
+	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS) $(PERF_ROUNDS)
 
 # The game against a bare window, the collector against new/delete: ratios last, and in
-# $(BUILD_BENCH)/perf-ratios.txt. PERF_SECONDS is the length of each measured stretch.
+# $(BUILD_BENCH)/perf-ratios.txt. PERF_ROUNDS rounds of game and floor taking turns, each
+# stretch PERF_SECONDS long.
 perf: bench-build
-	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS)
+	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS) $(PERF_ROUNDS)
 
 data-preview: build
 	cmake --build $(BUILD) --target data-preview
