@@ -47,13 +47,6 @@ void SetTimeout(int sock, int option, int ms) {
 
 } // namespace
 
-std::string zu_socket_HostBytes(const String& s) {
-  std::string out;
-  if (s.Length() < 1 || s.Length() > 1023) return out;
-  for (int i = 0; i < s.Length(); ++i) out += static_cast<char>(s[i] & 0xff);
-  return out;
-}
-
 bool zu_socket_Resolve(const std::string& host, in_addr* out) {
   if (host.empty() || host.find('\0') != std::string::npos) return false;
   addrinfo hints;
@@ -67,14 +60,6 @@ bool zu_socket_Resolve(const std::string& host, in_addr* out) {
   if (ip.s_addr == htonl(INADDR_ANY)) return false;
   *out = ip;
   return true;
-}
-
-void zu_socket_Clip(const ZuDataBuffer* buffer, int& offset, int& count) {
-  const int length = buffer ? buffer->length : 0;
-  if (offset < 0) offset = 0;
-  if (offset > length) offset = length;
-  if (count < 0) count = 0;
-  if (count > length - offset) count = length - offset;
 }
 
 // ============================================================================

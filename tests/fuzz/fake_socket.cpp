@@ -19,21 +19,6 @@ namespace {
 constexpr int kFakeDescriptor = 1 << 20; // no real descriptor has this number
 }
 
-std::string zu_socket_HostBytes(const String& s) {
-  std::string out;
-  if (s.Length() < 1 || s.Length() > 1023) return out;
-  for (int i = 0; i < s.Length(); ++i) out += static_cast<char>(s[i] & 0xff);
-  return out;
-}
-
-void zu_socket_Clip(const ZuDataBuffer* buffer, int& offset, int& count) {
-  const int length = buffer ? buffer->length : 0;
-  if (offset < 0) offset = 0;
-  if (offset > length) offset = length;
-  if (count < 0) count = 0;
-  if (count > length - offset) count = length - offset;
-}
-
 ZuSocket::~ZuSocket() { Close(); }
 
 bool ZuSocket::Open(int p) {

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include <stb_image_write.h>
-#include <vorbis/vorbisenc.h>
 
 #include "game/globals.h"
 #include "tests/fuzz/game_host.h"
+#include "tools/datagen/vorbis_encode.h"
 
 namespace fs = std::filesystem;
 
@@ -158,60 +158,20 @@ std::string Wav(int channels, int bits, int rate, int frames, int fmtExtra, cons
   return "RIFF" + Le(static_cast<std::uint32_t>(body.size()), 4) + body;
 }
 
-void Append(std::string& out, const ogg_page& page) {
-  out.append(reinterpret_cast<const char*>(page.header), page.header_len);
-  out.append(reinterpret_cast<const char*>(page.body), page.body_len);
-}
-
-// A short stereo tone as Ogg Vorbis, with a fixed serial so that the bytes repeat.
+// A short stereo tone as Ogg Vorbis; the same bytes every time.
 std::string StereoVorbis(int rate, int frames) {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  std::string out;
-  if (vorbis_encode_init_vbr(&vi, 2, rate, 0.4f) != 0) {
-    ok = false;
-    vorbis_info_clear(&vi);
-    return out;
-  }
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_comment_add_tag(&vc, "TITLE", "Lexorm seed");
-  vorbis_dsp_state vd;
-  vorbis_block vb;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 0x4c58524d);
-  ogg_packet header, comments, codebooks;
-  vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &comments);
-  ogg_stream_packetin(&os, &codebooks);
-  ogg_page page;
-  while (ogg_stream_flush(&os, &page) != 0) Append(out, page);
-  float** buffer = vorbis_analysis_buffer(&vd, frames);
+  VorbisInput in;
+  in.rate = rate;
+  in.quality = 0.4f;
+  in.planes.assign(2, std::vector<float>(static_cast<size_t>(frames)));
   for (int i = 0; i < frames; ++i) {
-    buffer[0][i] = 0.5f * std::sin(i * 0.05f);
-    buffer[1][i] = 0.3f * std::sin(i * 0.13f);
+    in.planes[0][i] = 0.5f * std::sin(i * 0.05f);
+    in.planes[1][i] = 0.3f * std::sin(i * 0.13f);
   }
-  vorbis_analysis_wrote(&vd, frames);
-  vorbis_analysis_wrote(&vd, 0);
-  while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-    vorbis_analysis(&vb, nullptr);
-    vorbis_bitrate_addblock(&vb);
-    ogg_packet packet;
-    while (vorbis_bitrate_flushpacket(&vd, &packet) == 1) {
-      ogg_stream_packetin(&os, &packet);
-      while (ogg_stream_pageout(&os, &page) != 0) Append(out, page);
-    }
-  }
-  while (ogg_stream_flush(&os, &page) != 0) Append(out, page);
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
+  in.tags = {{"TITLE", "Lexorm seed"}};
+  std::vector<uint8_t> bytes;
+  if (!EncodeVorbis(in, bytes)) ok = false;
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Utf16(const String& s, bool big) {

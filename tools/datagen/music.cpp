@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <vorbis/vorbisenc.h>
-
 #include "common.h"
 #include "synth.h"
+#include "vorbis_encode.h"
 
 using synth::Sound;
 
@@ -148,76 +147,6 @@ void AddEcho(Sound& s) {
     }
 }
 
-// ============================================================================
-// [SECTION] Ogg Vorbis encoding
-// ============================================================================
-
-void Append(std::vector<uint8_t>& out, const ogg_page& page) {
-  out.insert(out.end(), page.header, page.header + page.header_len);
-  out.insert(out.end(), page.body, page.body + page.body_len);
-}
-
-// Mono VBR at a fixed quality and stream serial, so the bytes repeat from run to run.
-bool EncodeVorbis(const Sound& s, std::vector<uint8_t>& out) {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  if (vorbis_encode_init_vbr(&vi, 1, s.rate, 0.1f) != 0) {
-    std::fprintf(stderr, "datagen: the Vorbis encoder refused mono %d Hz\n", s.rate);
-    vorbis_info_clear(&vi);
-    return false;
-  }
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_comment_add_tag(&vc, "TITLE", "Lexorm theme");
-  vorbis_comment_add_tag(&vc, "ARTIST", "The Lexorm team");
-  vorbis_dsp_state vd;
-  vorbis_block vb;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 0x4c58524d); // "LXRM"
-
-  ogg_packet header, comments, codebooks;
-  vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &comments);
-  ogg_stream_packetin(&os, &codebooks);
-  ogg_page page;
-  while (ogg_stream_flush(&os, &page) != 0) Append(out, page); // audio starts on a fresh page
-
-  size_t fed = 0;
-  bool ended = false;
-  while (!ended) {
-    const size_t chunk = std::min<size_t>(4096, s.samples.size() - fed);
-    if (chunk > 0) {
-      float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(chunk));
-      std::memcpy(buffer[0], s.samples.data() + fed, chunk * sizeof(float));
-      fed += chunk;
-    }
-    vorbis_analysis_wrote(&vd, static_cast<int>(chunk)); // 0 marks the end of the stream
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&vd, &packet) == 1) {
-        ogg_stream_packetin(&os, &packet);
-        while (ogg_stream_pageout(&os, &page) != 0) {
-          Append(out, page);
-          if (ogg_page_eos(&page)) ended = true;
-        }
-      }
-    }
-    if (chunk == 0 && !ended) break; // no end-of-stream page: checked below
-  }
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  if (!ended) std::fprintf(stderr, "datagen: the Vorbis stream did not end\n");
-  return ended;
-}
-
 } // namespace
 
 bool GenerateMusic(const std::string& out) {
@@ -228,6 +157,11 @@ bool GenerateMusic(const std::string& out) {
   AddEcho(s);
   synth::Normalise(s, synth::kPeak);
   std::vector<uint8_t> ogg;
-  if (!EncodeVorbis(s, ogg)) return false;
+  VorbisInput in;
+  in.rate = s.rate;
+  in.quality = 0.1f;
+  in.planes = {s.samples};
+  in.tags = {{"TITLE", "Lexorm theme"}, {"ARTIST", "The Lexorm team"}};
+  if (!EncodeVorbis(in, ogg)) return false;
   return datagen::WriteFile(out + "/sfx/-1.ogg", ogg.data(), ogg.size());
 }

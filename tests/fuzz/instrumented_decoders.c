@@ -1,4 +1,4 @@
-// tests/fuzz/stb_decoders.c — stb_image's and stb_vorbis's decoders built from the installed
+// tests/fuzz/instrumented_decoders.c — stb_image's and stb_vorbis's decoders built from the installed
 // headers with the fuzzing build's instrumentation, so that the sanitizers and libFuzzer's
 // coverage see inside them. The harnesses link these ahead of libstb, whose copies (the ones
 // the program uses, of the same source) then go unused. Third-party code: built without
