@@ -1,7 +1,7 @@
 // tests/e2e/program.cpp — the end-to-end harness: starting the program, finding its window,
-// reading its pixels, sending it input, the window manager, and the frame and state-file checks
-// the tests share.
-// Depends on: program.h, X11, xdotool, jwm, stb_image_write (libstb).
+// reading its pixels, sending it input, and the frame and state-file checks the tests share.
+// (The window manager is in window_manager.cpp.)
+// Depends on: program.h, X11, xdotool, stb_image_write (libstb).
 #include "program.h"
 
 #include <X11/Xatom.h>
@@ -359,86 +359,6 @@ void Program::Drag(const std::vector<std::pair<int, int>>& points) {
   }
   MouseUp();
   Sleep(100);
-}
-
-// ============================================================================
-// [SECTION] The window manager
-// ============================================================================
-
-bool WindowManagerRunning() {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return false;
-  XWindowAttributes a;
-  const bool running = XGetWindowAttributes(d, DefaultRootWindow(d), &a) &&
-                       (a.all_event_masks & SubstructureRedirectMask) != 0;
-  XCloseDisplay(d);
-  return running;
-}
-
-// A stopped window manager leaves its properties on the root window, among them the check
-// window it has taken with it; the windowing library of the next program on this display
-// trips over that window (and aborts). The display is made bare again.
-void ClearWindowManagerTraces() {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return;
-  int n = 0;
-  Atom* atoms = XListProperties(d, DefaultRootWindow(d), &n);
-  for (int i = 0; i < n; ++i) {
-    char* name = XGetAtomName(d, atoms[i]);
-    if (name && std::strncmp(name, "_NET_", 5) == 0) XDeleteProperty(d, DefaultRootWindow(d), atoms[i]);
-    if (name) XFree(name);
-  }
-  if (atoms) XFree(atoms);
-  XCloseDisplay(d);
-}
-
-std::pair<int, int> ScreenSize() {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return {0, 0};
-  std::pair<int, int> size{DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
-  XCloseDisplay(d);
-  return size;
-}
-
-void UnderWindowManager::SetUp() {
-  if (WindowManagerRunning()) return;
-  char name[] = "/tmp/lexorm-jwm-XXXXXX";
-  const int fd = mkstemp(name);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  conf_ = name;
-  std::ofstream(conf_) << "<JWM><FocusModel>click</FocusModel></JWM>\n";
-  wm_ = fork();
-  if (wm_ == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    execlp("jwm", "jwm", "-f", conf_.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  for (auto end = Clock::now() + std::chrono::seconds(5); Clock::now() < end;) {
-    if (WindowManagerRunning()) return;
-    if (waitpid(wm_, nullptr, WNOHANG) == wm_) {
-      wm_ = -1; // ended already
-      break;
-    }
-    Sleep(10);
-  }
-  std::fprintf(stderr, "jwm did not start: running without a window manager\n");
-  StopWindowManager();
-}
-
-void UnderWindowManager::TearDown() {
-  StopWindowManager();
-  if (!conf_.empty()) std::remove(conf_.c_str());
-}
-
-void UnderWindowManager::StopWindowManager() {
-  if (wm_ <= 0) return;
-  kill(wm_, SIGTERM);
-  waitpid(wm_, nullptr, 0);
-  wm_ = -1;
-  ClearWindowManagerTraces();
 }
 
 // ============================================================================
