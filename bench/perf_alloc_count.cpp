@@ -110,21 +110,21 @@ std::vector<Site> Sites() {
     if (!a || !n) continue;
     std::string name;
     Dl_info info;
-    bool ours = dladdr(reinterpret_cast<void*>(a), &info) && info.dli_fbase == ProgramBase();
-    if (dladdr(reinterpret_cast<void*>(a), &info) && info.dli_sname) {
+    const bool found = dladdr(reinterpret_cast<void*>(a), &info) != 0;
+    const bool ours = found && info.dli_fbase == ProgramBase();
+    char buf[64];
+    if (found && info.dli_sname) {
       int status = 0;
       char* demangled = abi::__cxa_demangle(info.dli_sname, nullptr, nullptr, &status);
       name = status == 0 && demangled ? demangled : info.dli_sname;
       std::free(demangled);
-    } else if (dladdr(reinterpret_cast<void*>(a), &info) && info.dli_fname) {
+    } else if (found && info.dli_fname) {
       // A library without symbol names: its file and the offset into it.
       const char* file = std::strrchr(info.dli_fname, '/');
-      char buf[64];
       std::snprintf(buf, sizeof buf, "+%#lx",
                     static_cast<unsigned long>(a - reinterpret_cast<std::uintptr_t>(info.dli_fbase)));
       name = std::string(file ? file + 1 : info.dli_fname) + buf;
     } else {
-      char buf[32];
       std::snprintf(buf, sizeof buf, "%#lx", static_cast<unsigned long>(a));
       name = buf;
     }

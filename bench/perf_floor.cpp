@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   std::string out, name = "floor";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--quads"))
-      quads = std::max(1, std::atoi(argv[i + 1]));
+      quads = std::clamp(std::atoi(argv[i + 1]), 1, 100000);
     else if (!std::strcmp(argv[i], "--seconds"))
       seconds = std::atof(argv[i + 1]);
     else if (!std::strcmp(argv[i], "--out"))
