@@ -74,21 +74,7 @@ ino_t Inode(const fs::path& file) {
 bool FullBoard(const Frame& f) { return TilesInPlace(f) == 49; }
 
 // The white text of the options box's sound row (640 x 480).
-std::vector<bool> SoundRowText(const Frame& f) {
-  std::vector<bool> ink;
-  for (int y = 128; y < 150; ++y)
-    for (int x = 100; x < 380; ++x) {
-      const unsigned p = f.w == 640 ? f.At(x, y) : 0;
-      ink.push_back(White(p >> 16 & 255, p >> 8 & 255, p & 255));
-    }
-  return ink;
-}
-
-int Differ(const std::vector<bool>& a, const std::vector<bool>& b) {
-  int n = 0;
-  for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
-  return n;
-}
+std::vector<bool> SoundRowText(const Frame& f) { return f.Ink(100, 128, 380, 150, White); }
 
 // The options box opened from the menu's gear, its sound row stepped `steps` times (its text
 // changing each time), closed with Escape (which saves).
@@ -100,7 +86,7 @@ void StepSoundMode(Program& p, int steps) {
   for (int i = 0; i < steps; ++i) {
     const std::vector<bool> before = SoundRowText(p.Grab());
     p.Click(300, 140);
-    ASSERT_TRUE(p.WaitFrame([&](const Frame& f) { return Differ(SoundRowText(f), before) > 100; }, 3000))
+    ASSERT_TRUE(p.WaitFrame([&](const Frame& f) { return InkDiffer(SoundRowText(f), before) > 100; }, 3000))
         << "the sound row did not step";
   }
   p.Hold("Escape");

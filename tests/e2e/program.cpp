@@ -51,6 +51,22 @@ int Frame::Count(int x0, int y0, int x1, int y1, const std::function<bool(int, i
   return n;
 }
 
+std::vector<bool> Frame::Ink(int x0, int y0, int x1, int y1, bool (*test)(int, int, int)) const {
+  std::vector<bool> ink;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const unsigned p = w == 640 && h == 480 ? At(x, y) : 0;
+      ink.push_back(test(p >> 16 & 255, p >> 8 & 255, p & 255));
+    }
+  return ink;
+}
+
+int InkDiffer(const std::vector<bool>& a, const std::vector<bool>& b) {
+  int n = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
+  return n;
+}
+
 bool Frame::SavePng(const fs::path& file, int factor) const {
   if (factor < 1 || w < factor || h < factor) return false;
   const int ow = w / factor, oh = h / factor;

@@ -39,9 +39,15 @@ struct Frame {
   unsigned At(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
   // Pixels in the rectangle for which the test holds.
   int Count(int x0, int y0, int x1, int y1, const std::function<bool(int, int, int)>& test) const;
+  // The test's answer for each pixel of the rectangle, row by row, in a 640 x 480 frame (all
+  // false in a frame of another size, so that a full-screen frame reads as changed ink).
+  std::vector<bool> Ink(int x0, int y0, int x1, int y1, bool (*test)(int, int, int)) const;
   // The frame shrunk by `factor` in both directions (box average), written as a PNG; false on failure.
   bool SavePng(const fs::path& file, int factor = 1) const;
 };
+
+// Pixels that differ between two Ink() masks.
+int InkDiffer(const std::vector<bool>& a, const std::vector<bool>& b);
 
 bool SphereBlue(int r, int g, int b); // the logo's globe
 bool White(int r, int g, int b);

@@ -53,23 +53,10 @@ const char* const kShortLengths[] = {"30s", "60s", "120s"};
 // The digits of the score line at the top left of a game, in their green.
 bool ScoreGreen(int r, int g, int b) { return g > 180 && r < 170 && b < 170 && g > r + 60; }
 
-std::vector<bool> ScoreInk(const Frame& f) {
-  std::vector<bool> ink;
-  for (int y = 10; y < 44; ++y)
-    for (int x = 40; x < 190; ++x) {
-      const unsigned p = f.w == 640 ? f.At(x, y) : 0;
-      ink.push_back(ScoreGreen(p >> 16 & 255, p >> 8 & 255, p & 255));
-    }
-  return ink;
-}
+std::vector<bool> ScoreInk(const Frame& f) { return f.Ink(40, 10, 190, 44, ScoreGreen); }
 
 // Pixels that differ between two score lines: two changed digits make well over 100; a star
 // drifting behind the digits a few.
-int Differ(const std::vector<bool>& a, const std::vector<bool>& b) {
-  int n = 0;
-  for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
-  return n;
-}
 constexpr int kScoreChanged = 40, kScoreSame = 20;
 
 // The word being formed, in yellow right of the score: "6:DS" while two tiles are taken, "0:"
@@ -320,7 +307,8 @@ TEST_F(Robot, PlaysAThirtySecondGameToTheEndWithTheMouseAndTheKeys) {
   Sleep(100);
   p.MouseUp();
   EXPECT_EQ(NthChain(p, 1), (Chain{{0, 6}, {1, 6}})) << "the dragged word: " << Printed(p);
-  EXPECT_TRUE(p.WaitFrame([&](const Frame& f) { return Differ(ScoreInk(f), noScore) > kScoreChanged; }, 3000))
+  EXPECT_TRUE(
+      p.WaitFrame([&](const Frame& f) { return InkDiffer(ScoreInk(f), noScore) > kScoreChanged; }, 3000))
       << "the score did not change after the dragged word";
   Shot(p, "mouse-word");
   Sleep(1300); // the word's chime ends
@@ -344,7 +332,8 @@ TEST_F(Robot, PlaysAThirtySecondGameToTheEndWithTheMouseAndTheKeys) {
   Sleep(800);
   chimes.push_back({"the word completed with X", Press(p, "x")});
   EXPECT_EQ(NthChain(p, 2), (Chain{{1, 6}, {1, 5}, {1, 4}})) << "the keyboard word: " << Printed(p);
-  EXPECT_TRUE(p.WaitFrame([&](const Frame& f) { return Differ(ScoreInk(f), afterA) > kScoreChanged; }, 3000))
+  EXPECT_TRUE(
+      p.WaitFrame([&](const Frame& f) { return InkDiffer(ScoreInk(f), afterA) > kScoreChanged; }, 3000))
       << "the score did not change after the keyboard word";
   Shot(p, "keys-word");
   Sleep(1300);
@@ -378,7 +367,7 @@ TEST_F(Robot, PlaysAThirtySecondGameToTheEndWithTheMouseAndTheKeys) {
       [&](const Frame& f) { return TilesInPlace(f) == 49 && WordInk(f) < noWord + kNoLetters; }, 2000))
       << "the cancelled tiles were not freed: " << TilesInPlace(p.Grab()) << " tiles in place";
   Sleep(300);
-  EXPECT_LT(Differ(ScoreInk(p.Grab()), beforeCancel), kScoreSame) << "the cancel changed the score";
+  EXPECT_LT(InkDiffer(ScoreInk(p.Grab()), beforeCancel), kScoreSame) << "the cancel changed the score";
   Shot(p, "cancelled");
 
   // The countdown, the game-over overlay, the menu.
