@@ -295,6 +295,9 @@ TEST(Faults, WithoutASoundDeviceTheGamePlaysSilently) {
   EXPECT_TRUE(p.WaitFrame([](const Frame& f) { return f.w > 640 && !LoadingScreen(f) && BoardShown(f); }))
       << "the game did not carry on at full screen: " << p.Windows();
   p.Key("F11");
+  // The first frame at the new size still shows the board; the reload that follows takes no keys.
+  EXPECT_TRUE(p.WaitFrame([](const Frame& f) { return f.w == 640 && LoadingScreen(f); }, 4000))
+      << "no reload in the window: " << p.Windows();
   ASSERT_TRUE(p.WaitFrame([](const Frame& f) { return f.w == 640 && !LoadingScreen(f) && FullBoard(f); }))
       << "the game did not come back in the window: " << p.Windows();
 
