@@ -1,48 +1,78 @@
-// tests/net/test_server.h — a scripted TCP server on 127.0.0.1 for the network tests: each
-// accepted connection runs the test's script on a thread of its own.
+// tests/net/test_server.h — a scripted TCP server on 127.0.0.1: each connection accepted runs
+// the test's script on a thread of its own and is closed when the script returns.
 #pragma once
 
+#include <arpa/inet.h>
 #include <atomic>
+#include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
-class TestServer {
-public:
-  using Script = std::function<void(int fd)>;
-  explicit TestServer(Script script);
-  ~TestServer(); // stops accepting, ends every connection, waits for the scripts
-
+inline int ListenOnLoopback(int* port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t length = sizeof a;
+  sockaddr* at = reinterpret_cast<sockaddr*>(&a);
+  bind(fd, at, length), listen(fd, 64), getsockname(fd, at, &length);
+  *port = ntohs(a.sin_port);
+  return fd;
+}
+inline int ClosedPort() { // a port on 127.0.0.1 that nothing listens on
   int port = 0;
+  close(ListenOnLoopback(&port));
+  return port;
+}
+
+struct TestServer {
+  int port = 0, listener = ListenOnLoopback(&port);
   std::atomic<int> connections{0};
-  std::string FirstRequest(); // the request text the first connection read (ReadRequest)
-
-  // Script helpers: read a request up to its blank line (kept for FirstRequest), write bytes
-  // (false once the peer is gone), pause, reset the connection instead of closing it. The
-  // connection closes when its script returns.
-  std::string ReadRequest(int fd);
-  static bool Write(int fd, const std::string& bytes);
-  static void Pause(int ms);
-  static void Reset(int fd);
-
-private:
-  int listener = -1;
-  std::atomic<bool> stopping{false};
-  std::thread acceptor;
+  explicit TestServer(std::function<void(int fd)> script)
+      : acceptor([this, script] {
+          for (pollfd p{listener, POLLIN, 0}; !stop;)
+            if (const int fd = poll(&p, 1, 20) > 0 ? accept(listener, nullptr, nullptr) : -1; fd >= 0) {
+              ++connections, fds.push_back(fd);
+              scripts.emplace_back([script, fd] { script(fd), Hangup(fd); });
+            }
+        }) {}
+  ~TestServer() { // wakes the scripts still waiting for a client
+    stop = true;
+    acceptor.join();
+    for (int fd : fds) shutdown(fd, SHUT_RDWR);
+    for (std::thread& t : scripts) t.join();
+    for (int fd : fds) close(fd);
+    close(listener);
+  }
+  // A request up to its blank line, and the body its Content-Length gives; the first is kept.
+  std::string ReadRequest(int fd) {
+    std::string text;
+    for (char c; text.find("\r\n\r\n") == std::string::npos && recv(fd, &c, 1, 0) == 1;) text += c;
+    const size_t at = text.find("Content-Length: ");
+    std::string body(at == std::string::npos ? 0 : std::stoi(text.substr(at + 16)), '\0');
+    if (!body.empty()) body.resize(std::max<ssize_t>(recv(fd, &body[0], body.size(), MSG_WAITALL), 0));
+    std::lock_guard<std::mutex> hold(lock);
+    return (first.empty() ? first : text) = text + body;
+  }
+  std::string FirstRequest() {
+    std::lock_guard<std::mutex> hold(lock);
+    return first;
+  }
+  static bool Write(int fd, const std::string& s) {
+    return send(fd, s.data(), s.size(), MSG_NOSIGNAL) == long(s.size());
+  }
+  static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  static void Reset(int fd) { setsockopt(fd, SOL_SOCKET, SO_LINGER, &kAbort, sizeof kAbort), Hangup(fd); }
+  static void Hangup(int fd) { dup2(kNull, fd); } // ends the connection, leaving /dev/null on its number
+  static inline const int kNull = open("/dev/null", O_RDONLY);
+  static inline const linger kAbort{1, 0}; // Reset: a close sends a reset
+  std::atomic<bool> stop{false};
+  std::vector<int> fds; // the acceptor's until it ends
   std::vector<std::thread> scripts;
-  std::vector<int> open; // accepted connections still open (-1 once their script closed them)
   std::mutex lock;
   std::string first;
+  std::thread acceptor;
 };
-
-// A port on 127.0.0.1 that nothing listens on.
-int ClosedPort();
-
-// Delivers completions (zu_asyncevent_UpdateAsyncEvents) every `sleepUs` microseconds until
-// `done` holds or `ms` have passed; false on time-out.
-bool PumpUntil(const std::function<bool()>& done, int ms = 5000, int sleepUs = 1000);
-
-// The network layer's globals, once, with their root queued as start-up does.
-void StartNetworkLayer();

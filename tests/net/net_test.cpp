@@ -1,0 +1,296 @@
+// tests/net/net_test.cpp — data buffers; sockets, the operation ring and HTTP requests against
+// scripted servers on 127.0.0.1 (the thread-sanitizer build runs the Sockets and Http suites).
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "host/game.h"
+#include "net/http.h"
+#include "tests/net/test_server.h"
+#include "tests/support/collector.h"
+#include "tests/support/runtime_output.h"
+#include "tests/support/temp_files.h"
+
+namespace {
+c_DataBuffer* Buffer(const std::string& bytes, int length = -1) {
+  c_DataBuffer* b = (new c_DataBuffer)->m_new(length < 0 ? int(bytes.size()) : length);
+  std::memcpy(b->data, bytes.data(), bytes.size());
+  return b;
+}
+std::string Text(const ZuDataBuffer* b) { return std::string(reinterpret_cast<char*>(b->data), b->length); }
+Array<int> ArrayOf(std::vector<int> v) { return Array<int>(v.data(), int(v.size())); }
+std::vector<int> Values(const Array<int>& a) { return std::vector<int>(a.begin(), a.end()); }
+const String kUtf8("utf8"), kAscii("ascii");
+TEST(DataBuffer, FillsOnceWithZeroedOrAdoptedBytes) {
+  const int before = gc_ext_new_bytes.load();
+  c_DataBuffer* b = (new c_DataBuffer)->m_new(5);
+  EXPECT_EQ(gc_ext_new_bytes.load() - before, 5); // reported to the collector
+  EXPECT_EQ(Text(b), std::string(5, '\0'));
+  void* block = std::malloc(3);
+  EXPECT_FALSE(b->_New(3, block) || b->_New(-1, block)); // full, negative: the block stays the caller's
+  b->Discard();
+  EXPECT_TRUE(b->_New(0, std::malloc(1)) && !b->data && !b->length); // empty, the block freed
+  ASSERT_TRUE(b->_New(3, block));
+  EXPECT_EQ(b->data, block);
+  EXPECT_RUNTIME_ERROR(b->m_new(1), "Allocate DataBuffer failed");
+  EXPECT_RUNTIME_ERROR((new c_DataBuffer)->m_new(-1), "Allocate DataBuffer failed");
+}
+TEST(DataBuffer, BytesReadSignedAndWriteTheirLow8BitsCutToTheBufferAndTheArray) {
+  c_DataBuffer* b = Buffer(std::string(7, '.'));
+  b->p_PokeBytes(1, ArrayOf({65, -1, -128, 127, 128, 256 + 66, INT_MIN}), 0, INT_MAX);
+  EXPECT_EQ(Values(b->p_PeekBytes2(0, 7)), (std::vector<int>{'.', 65, -1, -128, 127, -128, 66}));
+  Array<int> out = ArrayOf({9, 9, 9, 9, 9});
+  b->p_PeekBytes(2, out, 1, 3); // slots 1..3 only
+  EXPECT_EQ(Values(out), (std::vector<int>{9, -1, -128, 127, 9}));
+  b = Buffer("ABCDEFGH"); // reads at either end, past them, with counts that overflow: cut, never widened
+  const std::tuple<int, int, const char*> cases[] = {
+      {0, 1, "A"}, {0, 9, "ABCDEFGH"}, {7, 1, "H"}, {7, INT_MAX, "H"}, {5, INT_MAX, "FGH"},
+      {8, 1, ""},  {-1, 2, ""},        {3, 0, ""},  {3, -1, ""},       {INT_MIN, INT_MAX, ""}};
+  for (const auto& [at, count, got] : cases) {
+    const std::vector<int> bytes = Values(b->p_PeekBytes2(at, count));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), got) << at << " " << count;
+    EXPECT_EQ(b->p_PeekString(at, count, kAscii).ToUtf8(), got) << at << " " << count;
+  }
+  for (auto [at, left] : std::vector<std::pair<int, int>>{{0, 8}, {5, 3}, {7, 1}, {8, 0}, {-1, 0}})
+    EXPECT_EQ(b->p_PeekString2(at, kUtf8).Length(), left) << at;
+  b->p_PokeBytes(6, ArrayOf({'x', 'y', 'z'}), 0, INT_MAX); // the buffer leaves 2
+  b->p_PokeBytes(0, ArrayOf({'x', 'y', 'z'}), 1, 9);       // the array leaves 2
+  for (int at : {-1, 8, 3}) b->p_PokeBytes(at, ArrayOf({'!', '!'}), at == 3 ? 2 : 0, 1);
+  EXPECT_EQ(Text(b), "yzCDEFxy");
+  c_DataBuffer* dst = Buffer("........");
+  b->p_CopyBytes(0, dst, 5, INT_MAX); // the destination leaves 3
+  b->p_CopyBytes(6, dst, 0, INT_MAX); // the source leaves 2
+  b->p_CopyBytes(0, dst, 8, 1), b->p_CopyBytes(8, dst, 0, 1), b->p_CopyBytes(0, nullptr, 0, 3);
+  EXPECT_EQ(Text(dst), "xy...yzC");
+  b->p_CopyBytes(0, b, 1, 4); // overlapping copies go as through a temporary
+  EXPECT_EQ(Text(b), "yyzCDFxy");
+  b->p_CopyBytes(2, b, 0, 9);
+  EXPECT_EQ(Text(b), "zCDFxyxy");
+}
+TEST(DataBuffer, StringsWriteWhatFitsReturnTheFullLengthAndReadBytesUnsigned) {
+  c_DataBuffer* b = Buffer("....");
+  EXPECT_EQ(b->p_PokeString(2, String(u"a\u20acb"), kUtf8), 5); // 1 + 3 + 1 bytes
+  EXPECT_EQ(Text(b), "..a\xE2");                                // even mid-sequence
+  EXPECT_EQ(b->p_PokeString(4, String("wxyz"), kAscii) + b->p_PokeString(-1, String(u"\u20ac"), kUtf8), 7);
+  EXPECT_EQ(b->p_PokeString(1, String(u"A\u00e9\u20ac\uffff"), kAscii), 4);
+  EXPECT_EQ(b->p_PeekString(0, 4, kAscii), String(u".A\u00e9\u00ac"));
+  EXPECT_EQ(Buffer("\xC3\xA9\xC3")->p_PeekString2(0, kUtf8), String(u"\u00c3\u00a9\u00c3")); // not UTF-8
+  EXPECT_EQ(Buffer("\xC3\xA9\xC3")->p_PeekString(0, 2, kUtf8), String(u"\u00e9"));
+  EXPECT_RUNTIME_ERROR(b->p_PokeString(9, String("ab"), String("UTF8")), "Invalid string encoding:UTF8");
+}
+TEST(DataBuffer, LoadsTheWholeFileThroughTheHost) {
+  ZuGame host;
+  TempDir tmp("net");
+  WriteFile(tmp.path / "d.bin", std::string("\x01\x80\xFFz\0q", 6));
+  WriteFile(tmp.path / "empty.bin", "");
+  auto load = [&](const char* name) { return c_DataBuffer::m_Load(String((tmp.path / name).c_str())); };
+  c_DataBuffer* b = load("d.bin");
+  ASSERT_TRUE(b && Text(b) == std::string("\x01\x80\xFFz\0q", 6));
+  EXPECT_FALSE(b->_Load(String((tmp.path / "d.bin").c_str()))); // a full buffer loads nothing more
+  EXPECT_EQ(load("empty.bin") ? load("empty.bin")->length : -1, 0);
+  EXPECT_EQ(load("missing.bin"), nullptr);
+  ZuGame::_game = nullptr;
+  EXPECT_EQ(load("d.bin"), nullptr);
+}
+void Echo(int fd) {
+  char buf[4096];
+  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) TestServer::Write(fd, std::string(buf, n));
+}
+// Delivers completions until `done` holds; false after some `ms`.
+bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
+  for (int i = 0; i < ms && !done(); ++i) zu_asyncevent_UpdateAsyncEvents(), TestServer::Pause(1);
+  return done();
+}
+using Events = std::vector<std::string>;
+// Writes down every completion: "connect 1", "send 2", "receive abc", "receive -1".
+struct Log : Object, c_IOnConnectComplete, c_IOnSendComplete, c_IOnReceiveComplete, c_IOnHttpRequestComplete {
+  Events events;
+  int received = 0;             // the last receive's count
+  std::function<void()> inside; // run inside every callback
+  void p_OnConnectComplete(bool ok, c_Socket*) override { Note("connect " + std::to_string(ok)); }
+  void p_OnSendComplete(c_DataBuffer*, int, int n, c_Socket*) override { Note("send " + std::to_string(n)); }
+  void p_OnReceiveComplete(c_DataBuffer* data, int offset, int n, c_Socket*) override {
+    received = n;
+    Note("receive " +
+         (n > 0 ? std::string(reinterpret_cast<char*>(data->data) + offset, n) : std::to_string(n)));
+  }
+  void p_OnHttpRequestComplete(c_HttpRequest*) override { Note("done"); }
+  void Note(const std::string& e) {
+    events.push_back(e);
+    if (inside) inside();
+  }
+};
+struct Sockets : ::testing::Test {
+  static void SetUpTestSuite() {
+    if (!zu_asyncevent__sources) zu_asyncevent_InitGlobals(), gc_init2();
+  }
+  Log* rec = new Log;
+  c_Socket* Connect(int port) {
+    c_Socket* s = (new c_Socket)->m_new(String("stream"));
+    s->p_ConnectAsync(String("127.0.0.1"), port, rec);
+    return s;
+  }
+};
+// Catches completions out of order, nested, repeated or miscounted, and a descriptor closed early.
+TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
+  TestServer server(Echo);
+  c_Socket* s = Connect(server.port);
+  s->p_ReceiveAsync(Buffer("", 8), 0, 8, rec); // not connected yet: ignored
+  ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
+  EXPECT_EQ(s->state, c_Socket::kOpen | c_Socket::kConnected);
+  s->p_ConnectAsync(String("127.0.0.1"), server.port, rec); // connected: ignored
+  size_t seenInside = 0;
+  rec->inside = [&] {
+    if (seenInside == 0) zu_asyncevent_UpdateAsyncEvents(), seenInside = rec->events.size();
+  };
+  s->p_SendAsync(Buffer("ab"), 0, 2, rec);
+  s->p_SendAsync(Buffer("cdef"), -5, 1000, rec); // clipped to the buffer's 4 bytes
+  s->p_SendAsync(Buffer("xyz"), 1, 1, rec);
+  PumpUntil([&] { return rec->events.size() >= 4; });
+  rec->inside = nullptr;
+  EXPECT_EQ(seenInside, 2u);
+  EXPECT_EQ(rec->events, (Events{"connect 1", "send 2", "send 4", "send 1"}));
+  std::string echoed;
+  for (c_DataBuffer* in = Buffer("", 64); echoed.size() < 7 && (echoed.empty() || rec->received > 0);) {
+    s->p_ReceiveAsync(in, 3, 61, rec);
+    ASSERT_TRUE(PumpUntil([&] { return rec->events.size() == 5; }));
+    echoed += rec->events.back().substr(8), rec->events.pop_back();
+  }
+  EXPECT_EQ(echoed, "abcdefy");
+  const std::string h(1023, 'h'); // host names: the low byte of each character, 1023 at most
+  EXPECT_EQ(zu_socket_HostBytes(String(u"\u0141x")) + zu_socket_HostBytes(String(h.c_str())), "Ax" + h);
+  EXPECT_EQ(zu_socket_HostBytes(String((h + "h").c_str())), "");
+}
+TEST_F(Sockets, TheRingHolds255OperationsAndAProtocolIsNamedExactly) {
+  auto fill = [this](int n) { // connected in name only: each send fails, queued until an update
+    c_Socket* s = (new c_Socket)->m_new2(new ZuSocket, SOCKET_STREAM, c_Socket::kOpen | c_Socket::kConnected);
+    for (int i = 0; i < n; ++i) s->p_SendAsync(Buffer("x"), 0, 1, rec);
+    PumpUntil([&] { return rec->events.size() == size_t(n); });
+  };
+  fill(255);
+  EXPECT_EQ(rec->events, Events(255, "send -1"));
+  EXPECT_RUNTIME_ERROR(fill(256), "AsyncQueue queue overflow!");
+  EXPECT_RUNTIME_ERROR((new c_Socket)->m_new(String("Stream")), "Illegal socket protocol");
+}
+TEST_F(Sockets, CloseWakesABlockedReceiveAndTheDescriptorGoesOnceTheQueuesAreIdle) {
+  TestServer server(Echo); // answers nothing until spoken to
+  c_Socket* s = Connect(server.port);
+  ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
+  s->p_ReceiveAsync(Buffer("", 16), 0, 16, rec);
+  PumpUntil([] { return false; }, 100);
+  CollectFully(); // the ring holds the operation, its buffer and its callback
+  const auto start = std::chrono::steady_clock::now();
+  s->p_Close();
+  EXPECT_NE(s->socket->sock, -1); // not while the receive may still use the number
+  ASSERT_TRUE(PumpUntil([&] { return rec->events.size() > 1; }, 2000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_LE(rec->received, 0) << rec->events[1];
+  EXPECT_EQ(s->socket->sock, -1);
+  rec->events.clear(); // a connect that completes after the close leaves the socket closed
+  c_Socket* t = Connect(server.port);
+  t->p_Close();
+  ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
+  EXPECT_EQ(std::make_pair(rec->events, t->state), std::make_pair(Events{"connect 0"}, 0));
+}
+// The completions, status and text of a request sent with an ASCII body if one is given.
+using Reply = std::tuple<int, int, std::string>;
+Reply Fetch(const std::string& url, const char* method = "GET", const std::string& body = "") {
+  Log* done = new Log;
+  auto* r = (new c_HttpRequest)->m_new2(String(method), String::FromUtf8(url.data(), url.size()), done);
+  body.empty() ? r->p_Send() : r->p_Send2(String(body.c_str()), String("text/plain"), String("ascii"));
+  PumpUntil([&] { return !done->events.empty(); });
+  PumpUntil([] { return false; }, 30); // time for a second completion
+  return {int(done->events.size()), r->p_Status(), r->p_ResponseText().ToUtf8()};
+}
+using Http = Sockets;
+TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
+  // url → scheme, user, password, domain, port, full path | request line | host line
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://h:8080/a/b?x=1#top", "http,,,h,8080,/a/b?x=1#top|GET /a/b?x=1 HTTP/1.0|Host: h:8080"},
+      {"h:80", "http,,,h,80,/|GET / HTTP/1.0|Host: h"},
+      {"h:81", "http,,,h,81,/|GET / HTTP/1.0|Host: h:81"},
+      {"Ab+1.-://me:pw@h.example/f", "Ab+1.-,me,pw,h.example,80,/f|GET /f HTTP/1.0|Host: h.example"},
+      {"1b://h/f", "http,,,1b,0,//h/f|GET //h/f HTTP/1.0|Host: 1b:0"}, // no scheme starts with a digit
+      {"u@h:7", "http,u,,h,7,/|GET / HTTP/1.0|Host: h:7"},
+      {"http://h/p#frag?no", "http,,,h,80,/p#frag?no|GET /p HTTP/1.0|Host: h"},
+      {"http://a.example/x@b/", "http,,,a.example,80,/x@b/|GET /x@b/ HTTP/1.0|Host: a.example"},
+      {"http://h:8w/", "http,,,h,0,/|GET / HTTP/1.0|Host: h:0"},
+      {"http://h:99999999999/", "http,,,h,2147483647,/|GET / HTTP/1.0|Host: h:2147483647"},
+  };
+  for (const auto& [url, parts] : cases) {
+    c_HttpRequest* r = (new c_HttpRequest)->m_new2(String("GET"), String(url), nullptr);
+    const c_Url* u = r->url;
+    const String got = u->scheme + "," + u->username + "," + u->password + "," + u->domain + "," +
+                       String(u->port) + "," + u->p_FullPath() + "|" + r->header->p_Join(String("|"));
+    EXPECT_EQ(got.ToUtf8(), parts) << url;
+  }
+}
+// Each request goes to a fresh server that reads it and writes `writes`, pausing between them
+// ("RESET" resets); those that must fail before connecting have none. In the url "@" is the
+// server's port and "FIT" a path that makes the request fill the 4,096-byte send buffer.
+TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
+  const std::string big(40000, 'z'), mib(1 << 20, 'm'), ok = "HTTP/1.0 200 OK\r\n", at = "http://127.0.0.1:@";
+  const std::string pad(16360, 'p'); // a header of 16,384 bytes, the most taken
+  using Case = std::tuple<std::string, const char*, std::vector<std::string>, int, std::string>;
+  const Case cases[] = {
+      {at + "/p?x=1#frag", "GET", {ok + "\r\nhello"}, 200, "hello"},
+      {at, "GET", {"HTTP/1.1 404 Not Found\r\nX: y\r\n\r\nmissing"}, 404, "missing"},
+      {at, "GET", {"\t HTTP/1.0 203 OK \r\n\r\nx"}, 203, "x"},
+      {at, "GET", {"HTTP/1.0 2", "01 Created\r\n\r\nok"}, 201, "ok"},
+      {at, "GET", {ok + "\r\ncaf\xC3", "\xA9"}, 200, "caf\xC3\xA9"},
+      {at, "GET", {ok, "\r\n" + big}, 200, big},
+      {at, "GET", {ok + "X: " + pad + "\r\n\r\nb"}, 200, "b"},
+      {at, "GET", {ok + "X: " + pad + "p\r\n\r\nb"}, -1, ""},
+      {at, "GET", {ok + "\r\n", mib}, 200, mib},
+      {at, "GET", {ok + "\r\n", mib + "m"}, -1, ""},
+      {at, "GET", {"!" + ok + "\r\nbody"}, -1, ""},
+      {at, "GET", {"HTTP/1.0 200\r\n\r\nbody"}, -1, ""},
+      {at, "GET", {ok + "X: y"}, -1, ""},
+      {at, "GET", {ok + "\r\npart", "RESET"}, -1, ""},
+      {at + "FIT", "GET", {ok + "\r\nyes"}, 200, "yes"},
+      {at + "/!~", "GET", {ok + "\r\nyes"}, 200, "yes"},
+      {at + "FITa", "GET", {}, -1, ""},
+      {"http://127.0.0.1:65616/", "GET", {}, -1, ""}, // port 80 once narrowed
+      {at + "/a\xC4\x8A" + "b", "GET", {}, -1, ""},   // U+010A, a line feed once narrowed
+      {at + "/a b", "GET", {}, -1, ""},
+      {at, "GE T", {}, -1, ""},
+      {at, "", {}, -1, ""},
+      {"http://127.0.0.1_x:@/", "GET", {}, -1, ""},
+      {"http://0.0.0.0:@/", "GET", {}, -1, ""},
+  };
+  for (const Case& c : cases) {
+    const auto& [pattern, method, writes, status, text] = c;
+    TestServer server([&server, &c](int fd) {
+      server.ReadRequest(fd);
+      for (const std::string& w : std::get<2>(c))
+        w == "RESET" ? TestServer::Reset(fd) : (void)TestServer::Write(fd, w), TestServer::Pause(30);
+    });
+    const std::string port = std::to_string(server.port);
+    std::string url = pattern;
+    if (size_t i = url.find('@'); i != std::string::npos) url.replace(i, 1, port);
+    if (size_t i = url.find("FIT"); i != std::string::npos)
+      url.replace(i, 3, "/" + std::string(4060 - port.size(), 'a'));
+    SCOPED_TRACE(url.substr(0, 40) + " " + std::to_string(&c - cases));
+    EXPECT_EQ(Fetch(url, method), std::make_tuple(1, status, text));
+    EXPECT_EQ(server.connections, writes.empty() ? 0 : 1);
+  }
+}
+TEST_F(Http, TheRequestCarriesItsBodyAndAServerThatResetsOrGoesQuietEndsIt) {
+  TestServer server(
+      [&](int fd) { server.ReadRequest(fd), TestServer::Write(fd, "HTTP/1.0 200 OK\r\n\r\nthanks"); });
+  const std::string port = std::to_string(server.port);
+  EXPECT_EQ(Fetch("http://127.0.0.1:" + port + "/p?x=1#frag", "POST", "\xE9"), Reply(1, 200, "thanks"));
+  EXPECT_EQ(server.FirstRequest(), "POST /p?x=1 HTTP/1.0\r\nHost: 127.0.0.1:" + port +
+                                       "\r\nContent-Type: text/plain\r\nContent-Length: 1\r\n\r\n\xE9");
+  // Reset before the body is read: the sends fail, no SIGPIPE, one completion.
+  TestServer resetting(TestServer::Reset);
+  EXPECT_EQ(Fetch("127.0.0.1:" + std::to_string(resetting.port), "POST", std::string(100000, 'x')),
+            Reply(1, -1, ""));
+  zu_socket_ioTimeoutMs = 300; // silence: the receive gives up after the I/O timeout
+  TestServer silent([&](int fd) { silent.ReadRequest(fd), silent.ReadRequest(fd); }); // then waits
+  EXPECT_EQ(Fetch("127.0.0.1:" + std::to_string(silent.port)), Reply(1, -1, ""));
+  zu_socket_ioTimeoutMs = 30000;
+}
+
+} // namespace
