@@ -1,153 +1,127 @@
-// tests/e2e/program.h — the harness of the end-to-end tests: the real lexorm program in a
-// temporary folder, its window found by process id (with or without a window manager), its pixels,
-// xdotool input, a window manager for tests that want one, and what the tests look for in frames
-// and in the saved state.
-// Depends on: the lexorm program, X11, xdotool, jwm, GoogleTest, tests/support (subprocess),
-// stb_image_write (libstb).
+// tests/e2e/program.h — the end-to-end harness: the real program in a folder of its own, its
+// window's pixels, xdotool input, jwm, and what tests look for in frames, output and saved state.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
+#include <sstream>
 #include <string>
 #include <sys/types.h>
-#include <utility>
 #include <vector>
 
-#include "tests/support/subprocess.h"
-
-struct _XDisplay; // Xlib's Display
+struct _XDisplay;
 
 namespace e2e {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// The data folder the build generated beside the program.
-fs::path BuiltData();
-
-// Runs xdotool with the arguments.
-ProcessResult Xdotool(std::vector<std::string> args);
-
-// One window's pixels.
+using Cell = std::pair<int, int>;
+using Chain = std::vector<Cell>;
+void Sleep(int ms);
+std::string Xdotool(const std::vector<std::string>& args); // its output
+inline std::pair<int, int> ScreenSize() {
+  std::pair<int, int> size;
+  std::istringstream(Xdotool({"getdisplaygeometry"})) >> size.first >> size.second;
+  return size;
+}
+inline std::string ReadFile(const fs::path& file) {
+  std::ostringstream out;
+  out << std::ifstream(file, std::ios::binary).rdbuf();
+  return out.str();
+}
+using Colour = bool (*)(int r, int g, int b);
+inline bool SphereBlue(int r, int, int b) { return b > 180 && b > r + 60; } // the logo's globe
+inline bool White(int r, int g, int b) { return r > 200 && g > 200 && b > 200; }
+inline bool Cream(int r, int g, int b) { return r > 200 && g > 180 && b > 140; } // a free tile
+inline bool Dark(int r, int g, int b) { return r < 80 && g < 80 && b < 80; }
+inline bool Orange(int r, int g, int b) { return r > 150 && g > 60 && g < 170 && b < 90 && r > g + 40; }
+inline bool Green(int r, int g, int b) { return g > r + 50 && g > b + 50; }
+inline bool Brown(int r, int g, int b) {
+  return r > 110 && r < 190 && g > 45 && g < 120 && b < 60 && r > g + 40;
+}
+inline bool Yellow(int r, int g, int b) { return r > 200 && g > 200 && b < 150; }
 struct Frame {
   int w = 0, h = 0;
   std::vector<unsigned> px; // 0xRRGGBB
-  unsigned At(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
-  // Pixels in the rectangle for which the test holds.
-  int Count(int x0, int y0, int x1, int y1, const std::function<bool(int, int, int)>& test) const;
-  // The test's answer for each pixel of the rectangle, row by row, in a 640 x 480 frame (all
-  // false in a frame of another size, so that a full-screen frame reads as changed ink).
-  std::vector<bool> Ink(int x0, int y0, int x1, int y1, bool (*test)(int, int, int)) const;
-  // The frame shrunk by `factor` in both directions (box average), written as a PNG; false on failure.
-  bool SavePng(const fs::path& file, int factor = 1) const;
+  bool Test(int x, int y, Colour c) const {
+    const unsigned p = px[static_cast<size_t>(y) * w + x];
+    return c(p >> 16 & 255, p >> 8 & 255, p & 255);
+  }
+  int Count(int x0, int y0, int x1, int y1, Colour c) const {
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(h, y1); ++y)
+      for (int x = std::max(0, x0); x < std::min(w, x1); ++x) n += Test(x, y, c);
+    return n;
+  }
+  // Pixels of the rectangle whose colour test differs in the other frame (of the same size).
+  int Differ(const Frame& o, int x0, int y0, int x1, int y1, Colour c) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += w != o.w || h != o.h || Test(x, y, c) != o.Test(x, y, c);
+    return n;
+  }
 };
-
-// Pixels that differ between two Ink() masks.
-int InkDiffer(const std::vector<bool>& a, const std::vector<bool>& b);
-
-bool SphereBlue(int r, int g, int b); // the logo's globe
-bool White(int r, int g, int b);
-bool Cream(int r, int g, int b);  // a free tile's face
-bool Dark(int r, int g, int b);   // every channel below 80
-bool Orange(int r, int g, int b); // the gears
-bool Green(int r, int g, int b);  // the play button
-bool Brown(int r, int g, int b);  // the options box
-bool Yellow(int r, int g, int b); // the pause menu's selection ring
-
-// How a program is started. `words`, when given, is the program's word list, and `dataFiles`
-// (paths inside the data folder, "sfx/099.wav") replace those files: the program then runs as a
-// copy of its own beside a data folder that holds the build's data but for them. `env` is set
-// for the program (an empty value removes the variable); ALSOFT_DRIVERS is "null" unless given.
-// With `folder` the program runs there, beside whatever the folder holds, and the folder is left
-// in place afterwards; otherwise in a temporary folder of its own, removed afterwards.
+// `words` replaces the word list (the program runs as a copy beside a data folder of its own);
+// `env` changes the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the
+// program runs there and the folder is kept.
 struct Launch {
-  std::string state; // the saved state to start from; none when empty
   std::string words;
-  std::map<std::string, std::string> dataFiles;
   std::map<std::string, std::string> env;
   fs::path folder;
 };
-
 class Program {
 public:
   fs::path dir;
   pid_t pid = -1;
-  unsigned long window = 0; // the program's visible window; found again when it is re-opened
-  int status = -1;          // the exit status once it has ended; 1000 + the signal that ended it
-
-  explicit Program(const Launch& launch);
-  explicit Program(const std::string& stateText = "", const std::string& words = "",
-                   std::map<std::string, std::string> dataFiles = {})
-      : Program(Launch{stateText, words, std::move(dataFiles), {}, {}}) {}
+  unsigned long window = 0;
+  int status = -1; // the exit status once ended; 1000 + the signal that ended it
+  explicit Program(const Launch& launch = {});
   ~Program();
   Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
-
   bool Running();
-  // Waits for the program to end by itself; false when it still runs after `ms`.
-  bool Exited(int ms = 8000);
-  // Standard output and error together.
-  std::string Output() const;
-  bool StateSaved() const { return fs::exists(dir / ".quokkastate"); }
+  bool Exited(int ms = 8000) {
+    return Wait([&] { return !Running(); }, ms);
+  }
+  std::string Output() const { return ReadFile(out_); } // standard output and error
   fs::path StateFile() const { return dir / ".quokkastate"; }
-
-  // The program's windows with their sizes and states, for messages.
-  std::string Windows();
-  // The window's size, {0, 0} while it has none.
-  std::pair<int, int> WindowSize();
   Frame Grab();
-  // Grabs frames until one passes the test; false when the time runs out.
-  bool WaitFrame(const std::function<bool(const Frame&)>& test, int ms = 8000);
-  bool Wait(const std::function<bool()>& done, int ms = 8000);
-  // The loading screen first, then the menu: the program is up and has loaded everything.
-  bool WaitLoaded();
-
-  // A key pressed and let go at once (enough for the hot keys, which count presses).
-  void Key(const std::string& key);
-  // A key held long enough for the game's updates to see it held.
-  void Hold(const std::string& key);
-  // A key pressed, or let go, alone.
-  void KeyDown(const std::string& key);
-  void KeyUp(const std::string& key);
-  // The left button pressed at the first point, dragged through the others, let go.
-  void Drag(const std::vector<std::pair<int, int>>& points);
+  bool Wait(const std::function<bool()>& done, int ms = 8000) {
+    for (auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end; Sleep(5))
+      if (done()) return true;
+    return done();
+  }
+  bool WaitFrame(const std::function<bool(const Frame&)>& test, int ms = 8000) {
+    Frame f;
+    return Wait([&] { return (f = Grab()).w > 0 && test(f); }, ms);
+  }
+  bool WaitLoaded(); // the loading screen, then its end
+  // The window focused, the key held 100 ms for the game's updates to see; when it went down.
+  Clock::time_point Key(const std::string& key) {
+    KeyDown(key);
+    const auto down = Clock::now();
+    Sleep(100);
+    KeyUp(key);
+    return down;
+  }
+  void KeyDown(const std::string& key) { Focus(), Xdotool({"keydown", key}); }
+  void KeyUp(const std::string& key) { Xdotool({"keyup", key}); }
+  void Drag(const std::vector<Cell>& points);
   void Click(int x, int y) { Drag({{x, y}}); }
-  // The pieces of a drag, for looking at the window in the middle of one.
-  void MouseDown(int x, int y);
-  void MouseMove(int x, int y);
-  void MouseUp();
-  // Gives the keyboard focus to the program's window, or takes it away (to the root window).
-  void Focus();
-  static void Unfocus();
-
+  void Focus() { Xdotool({"windowfocus", std::to_string(Current())}); }
+  void Unfocus(); // the focus to the root window
 private:
-  _XDisplay* display = nullptr;
-  fs::path outFile;
-  bool ownsDir = true;
-
-  // The window is looked up again when it has gone (the program re-opens it to change its size).
-  unsigned long Current();
-  unsigned long FindWindow();
+  _XDisplay* display_ = nullptr;
+  fs::path out_;
+  bool ownsDir_ = true;
+  unsigned long Current(); // found again when the program re-opens its window
 };
-
-// ============================================================================
-// The window manager
-// ============================================================================
-
-// Whether some client redirects the root window's structure requests: a window manager runs.
-bool WindowManagerRunning();
-// Removes what a stopped window manager leaves on the root window (see program.cpp).
-void ClearWindowManagerTraces();
-// The desktop's size: what full screen switches to.
-std::pair<int, int> ScreenSize();
-
-// A test fixture: each test runs under jwm with click-to-focus, started against the current
-// display; on a display that has a window manager already (a developer's desktop) jwm cannot
-// start and the test runs under that one.
+// Each test under jwm with click-to-focus (or the display's own window manager).
 class UnderWindowManager : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -156,72 +130,117 @@ protected:
 private:
   pid_t wm_ = -1;
   std::string conf_;
-  void StopWindowManager();
 };
-
-// ============================================================================
-// What the tests look for
-// ============================================================================
-
-// The loading screen: the logo's globe at the centre and "Loading..." in white near the bottom.
-bool LoadingScreen(const Frame& f);
-// No globe anywhere: the loading screen is over.
-bool Loaded(const Frame& f);
-// The menu at rest: its intro is over and the options gear sits on the wheel's hub at (38, 416).
-bool MenuAtRest(const Frame& f);
-// The options box has slid all the way up: its brown panel reaches the top of the window.
-bool OptionsOpen(const Frame& f);
-// The sound row of the options box in a window of any size: white pixels of its text past
-// x = 300, which "Sound : SFX + Music" reaches and the shorter texts of the other modes do not.
-int SoundRowTail(const Frame& f);
-// The board in a window of any size: tile faces in the cream of 49 tiles at that scale.
-bool BoardShown(const Frame& f);
-// The pause menu: darkened corners, "PAUSED", the resume icon in its yellowish ring (640 x 480).
-bool PauseMenu(const Frame& f);
-
-// In a 640 x 480 window a board cell is 58 pixels and cell (0, 0) is centred at (146, 103).
-std::pair<int, int> CellCentre(int x, int y);
-// Cells whose tile stands in place (640 x 480): a free tile's face fills much of the cell.
-int TilesInPlace(const Frame& f);
-// The game-over overlay darkens the whole 640 x 480 window: here a margin beside the board.
-bool Darkened(const Frame& f);
-
-// Every two-letter word AA .. ZZ, packed as the list file holds them.
-std::string TwoLetterWords();
-
-// ============================================================================
-// The saved state
-// ============================================================================
-
-// The fields of the saved state text.
-std::vector<std::string> StateFields(const fs::path& file);
-std::vector<std::string> SplitState(const std::string& text);
-
-// Field indices of the saved state: settings 0..24 and their checksum, the badge words 26..33
-// and theirs, then eight score groups of ten (top, last) pairs and a checksum each — the 30-,
-// 60- and 120-second groups first — then 100 (word, score) pairs: the best and the longest word
-// of each game length, 30 seconds first.
-constexpr size_t kSoundMode = 5, kSettingsSum = 25;
-constexpr size_t kThirtyTop = 35, kThirtyLast = 36, kSixtyTop = 56, kSixtyLast = 57;
-constexpr size_t kWordPairs = 203;   // (word, score): best of 30 s, longest of 30 s, best of 60 s...
-constexpr size_t kStateFields = 403; // each ended by "|"
-
-// A state text the program accepts: every setting 0 but the sound mode, no badges, the score
-// tables and word records as given (game lengths 0, 1, 2: 30, 60 and 120 seconds).
-struct SavedState {
-  int soundMode = 1;
-  int top[3][10] = {};
-  int last[3][10] = {};
-  std::string bestWord[3], longestWord[3];
-  int bestScore[3] = {}, longestScore[3] = {};
-  std::string Text() const;
-};
-
-// What is wrong with a saved state text — the field count, a checksum, a score that is not a
-// number — or "" when it is one whole save.
-std::string StateProblems(const std::string& text);
-
-// The file's bytes; "" when it cannot be read.
-std::string ReadFile(const fs::path& file);
+// The globe at the centre and "Loading..." in white 32 virtual pixels above the bottom, where
+// the virtual screen is 480 high.
+inline bool LoadingScreen(const Frame& f) {
+  const int cx = f.w / 2, cy = f.h / 2, s = f.h / 480;
+  return f.Count(cx - 40, cy - 40, cx + 40, cy + 40, SphereBlue) > 1000 &&
+         f.Count(cx - 60 * s, f.h - 48 * s, cx + 60 * s, f.h - 16 * s, White) > 30;
+}
+inline bool Loaded(const Frame& f) { return f.Count(0, 0, f.w, f.h, SphereBlue) == 0; }
+// The intro over, the options gear on the wheel's hub at (38, 416).
+inline bool MenuAtRest(const Frame& f) { return !LoadingScreen(f) && f.Count(6, 384, 70, 448, Orange) > 800; }
+// The options box's panel reaches the top, at any size.
+inline bool OptionsOpen(const Frame& f) {
+  const int s = f.h / 480;
+  return f.Count(200 * s, 0, 480 * s, 20 * s, Brown) > 5000 * s * s;
+}
+// White text past x = 300 on the sound row: "Sound : SFX + Music" reaches it, "SFX" does not.
+inline int SoundRowTail(const Frame& f) {
+  return f.Count(300 * f.h / 480, 128 * f.h / 480, 380 * f.h / 480, 150 * f.h / 480, White);
+}
+// About 74,000 cream pixels of tiles at 640 x 480; the menu's logo and the pause menu far fewer.
+inline bool BoardShown(const Frame& f) {
+  return f.Count(0, 0, f.w, f.h, Cream) > 60000 * (f.h / 480.0) * (f.h / 480.0);
+}
+// Darkened corners, "PAUSED", the resume icon in its ring.
+inline bool PauseMenu(const Frame& f) {
+  return f.Count(0, 0, 20, 20, Dark) == 400 && f.Count(620, 0, 640, 20, Dark) == 400 &&
+         f.Count(0, 460, 20, 480, Dark) == 400 && f.Count(330, 220, 510, 260, White) > 400 &&
+         f.Count(44, 176, 84, 216, White) > 300 && f.Count(24, 156, 104, 236, Yellow) > 300;
+}
+inline Cell CellCentre(int x, int y) { return {146 + 58 * x, 103 + 58 * y}; } // 640 x 480
+inline int TilesInPlace(const Frame& f) {
+  int n = 0;
+  for (int i = 0; i < 49; ++i) {
+    const auto [cx, cy] = CellCentre(i % 7, i / 7);
+    n += f.Count(cx - 22, cy - 22, cx + 22, cy + 22, Cream) > 600;
+  }
+  return n;
+}
+inline bool FullBoard(const Frame& f) { return f.w == 640 && TilesInPlace(f) == 49; }
+// The game-over overlay: a margin beside the board, most of it (stars drift over it).
+inline bool Darkened(const Frame& f) { return f.Count(0, 280, 60, 400, Dark) > 60 * 120 * 9 / 10; }
+// Every two- and three-letter combination of A..Z as the list file packs them (five bits a
+// letter, the first lowest, then an integer 0): any chain of two or three tiles is a word.
+inline std::string AllShortWords() {
+  std::string out;
+  auto put = [&](uint32_t v) { out += std::string{char(v), char(v >> 8), 0, 0, 0, 0, 0, 0}; };
+  for (uint32_t a = 1; a <= 26; ++a)
+    for (uint32_t b = 1; b <= 26; ++b) {
+      put(a | b << 5);
+      for (uint32_t c = 1; c <= 26; ++c) put(a | b << 5 | c << 10);
+    }
+  return out;
+}
+// Its length times the sum of the points printed on its tiles; a blank ("?") counts nothing.
+inline int WordScore(const std::string& word) {
+  static const int kPoints[26] = {1, 3, 3, 2, 1, 4, 2, 4, 1, 7, 5, 4, 3,
+                                  2, 1, 3, 8, 1, 1, 1, 2, 5, 4, 6, 4, 8};
+  int sum = 0;
+  for (char c : word) sum += c >= 'A' && c <= 'Z' ? kPoints[c - 'A'] : 0;
+  return static_cast<int>(word.size()) * sum;
+}
+// The chains printed as words end: 21 lines "x.0,y.0" each, unused entries at -1.
+inline std::vector<Chain> Chains(const std::string& output) {
+  std::vector<Chain> chains(1);
+  std::istringstream in(output);
+  int entries = 0, x = 0, y = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (std::sscanf(line.c_str(), "%d.0,%d.0", &x, &y) != 2) continue;
+    if (x >= 0) chains.back().push_back({x, y});
+    if (++entries % 21 == 0) chains.emplace_back();
+  }
+  chains.pop_back();
+  return chains;
+}
+// The saved state: settings 0..24 and their sum, badges 26..33 and theirs, eight score groups
+// of ten (top, last) pairs and a sum (30, 60, 120 seconds first), 100 (word, score) pairs: the
+// best and the longest word of each game length.
+constexpr size_t kSoundMode = 5, kThirtyTop = 35, kThirtyLast = 36, kSixtyTop = 56, kSixtyLast = 57;
+constexpr size_t kWordPairs = 203, kStateFields = 403;
+inline std::vector<std::string> Fields(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> fields;
+  for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
+  return fields;
+}
+inline std::vector<std::string> StateFields(const fs::path& file) { return Fields(ReadFile(file)); }
+// What is wrong with a state text (the field count, a sum, a number), "" when it is whole.
+inline std::string StateProblems(const std::string& text) {
+  const std::vector<std::string> f = Fields(text);
+  if (text.empty() || text.back() != '|' || f.size() != kStateFields)
+    return "the state has " + std::to_string(f.size()) + " fields or is cut short";
+  std::vector<uint32_t> v(f.size(), 0); // sums wrap in 32 bits
+  for (size_t i = 0; i < kStateFields; ++i) {
+    char* end = nullptr;
+    v[i] = static_cast<uint32_t>(std::strtoll(f[i].c_str(), &end, 10));
+    if ((i < kWordPairs || i % 2 == 0) && (f[i].empty() || *end))
+      return "field " + std::to_string(i) + ": " + f[i];
+  }
+  uint32_t settings = 0, badges = 0;
+  for (uint32_t i = 0; i < 25; ++i) settings += i * v[i];
+  for (size_t i = 26; i < 34; ++i) badges += v[i];
+  if (v[25] != settings || v[34] != badges) return "a settings or badge sum is wrong";
+  for (uint32_t g = 0; g < 8; ++g) {
+    uint32_t sum = 0;
+    for (uint32_t k = 0; k < 10; ++k)
+      sum += (k + 4) * v[kThirtyTop + 21 * g + 2 * k] + (k + g + 3) * v[kThirtyLast + 21 * g + 2 * k];
+    if (v[kThirtyTop + 21 * g + 20] != sum)
+      return "the sum of score group " + std::to_string(g) + " is wrong";
+  }
+  return "";
+}
 
 } // namespace e2e

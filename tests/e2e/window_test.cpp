@@ -1,0 +1,204 @@
+// tests/e2e/window_test.cpp — the real program through its window under jwm: the menu, its wheel,
+// options and full screen; a scripted player's games, and the scores and words saved and shown.
+#include "program.h"
+
+using namespace e2e;
+
+namespace {
+
+class Window : public UnderWindowManager {};
+// The caption under the wheel: "Half a Minute." over "Gotta be Quick!" (0, 30 s), "Just a
+// Minute." alone (1), "Two whole Minutes." over "Go for a Highscore." (2); -1 for none of them.
+int CaptionChoice(const Frame& f) {
+  if (f.w != 640 || f.Count(240, 426, 460, 442, White) < 150) return -1;
+  const int second = f.Count(240, 445, 460, 459, White), wide = f.Count(392, 426, 440, 442, White);
+  if (second < 20 && wide < 10) return 1;
+  return second > 150 && wide > 30 ? 2 : second > 150 && wide < 10 ? 0 : -1;
+}
+// Runs of columns with ink over `rows` rows from `top`: the glyphs of a line of text.
+int Glyphs(const Frame& f, int x0, int x1, int top, int rows, Colour ink) {
+  int n = 0;
+  for (int x = x0, before = 0; x < x1; ++x) {
+    const int any = f.Count(x, top, x + 1, top + rows, ink) > 0;
+    n += any && !before;
+    before = any;
+  }
+  return n;
+}
+bool PanelInk(int r, int g, int b) { return r > 150 && g > 150 && b < 140; }
+// Digits of the first line of the score panel's top ten (76) or last ten (276).
+int PanelDigits(const Frame& f, int top) { return Glyphs(f, 520, 640, top, 14, PanelInk); }
+// Letters of the longest (259) or best (299) word under the wheel.
+int WordLetters(const Frame& f, int top) { return Glyphs(f, 255, 318, top, 13, White); }
+int Digits(int n) { return n < 10 ? 1 : 1 + Digits(n / 10); }
+bool ScoreGreen(int r, int g, int b) { return g > 180 && r < 170 && b < 170 && g > r + 60; }
+int ScoreDiffer(const Frame& a, const Frame& b) { return a.Differ(b, 40, 10, 190, 44, ScoreGreen); }
+int WordInk(const Frame& f) { return f.Count(196, 18, 340, 46, Yellow); } // "6:DS" in yellow
+bool MenuBack(const Frame& f) { return MenuAtRest(f) && !Darkened(f) && CaptionChoice(f) == 0; }
+
+TEST_F(Window, MenuWheelDebugLineOptionsAndFullScreen) {
+  Program p;
+  ASSERT_TRUE(p.WaitLoaded() && p.WaitFrame(MenuAtRest)) << p.Output();
+  const Frame f = p.Grab();
+  // The play button, the logo's tiles, the wheel at 60 seconds; Up and Down turn it.
+  EXPECT_GT(f.Count(545, 405, 600, 460, Green), 500) << "no play button";
+  EXPECT_GT(f.Count(160, 55, 490, 135, Cream), 3000) << "no logo";
+  EXPECT_EQ(CaptionChoice(f), 1) << "the wheel does not start at 60 seconds";
+  for (const auto& [key, choice] :
+       std::vector<std::pair<const char*, int>>{{"Up", 0}, {"Down", 1}, {"Down", 2}, {"Up", 1}}) {
+    p.Key(key);
+    EXPECT_TRUE(p.WaitFrame([&](const Frame& g) { return CaptionChoice(g) == choice; }, 3000))
+        << key << " " << choice;
+    Sleep(700); // the wheel turns
+  }
+  // F1 shows the debug line at the bottom left, and hides it.
+  const Frame plain = p.Grab();
+  p.Key("F1");
+  EXPECT_TRUE(p.WaitFrame([&](const Frame& g) { return g.Differ(plain, 10, 456, 220, 480, White) > 40; }))
+      << "no debug line";
+  p.Key("F1");
+  EXPECT_TRUE(p.WaitFrame([&](const Frame& g) { return g.Differ(plain, 10, 456, 220, 480, White) < 10; }))
+      << "it stayed";
+  // The gear opens the options box; its sound row steps from "SFX + Music" to "SFX".
+  p.Click(38, 416);
+  ASSERT_TRUE(p.WaitFrame(OptionsOpen)) << "no options box";
+  EXPECT_GT(SoundRowTail(p.Grab()), 50) << "the sound row does not read \"SFX + Music\"";
+  p.Click(300, 140);
+  EXPECT_TRUE(p.WaitFrame([](const Frame& g) { return SoundRowTail(g) < 10; }, 3000)) << "no step";
+  // "Fullscreen", then "Windowed" at the same virtual place: a reload, the box back, still "SFX".
+  const auto screen = ScreenSize();
+  for (const auto& [w, h, scale] :
+       {std::tuple{screen.first, screen.second, 1.0}, {640, 480, screen.second / 480.0}}) {
+    p.Click(static_cast<int>(300 * scale), static_cast<int>(220 * scale));
+    EXPECT_TRUE(p.WaitFrame([&](const Frame& g) { return g.w == w && LoadingScreen(g); }, 4000))
+        << p.Grab().w;
+    EXPECT_TRUE(p.WaitFrame([&](const Frame& g) {
+      return g.w == w && g.h == h && !LoadingScreen(g) && OptionsOpen(g) && SoundRowTail(g) < 10;
+    })) << "the box did not come back at "
+        << w << ": " << p.Grab().w;
+  }
+  p.Key("Escape"); // closes the box, which saves
+  EXPECT_TRUE(p.Wait([&] {
+    const auto s = StateFields(p.StateFile());
+    return s.size() == kStateFields && s[kSoundMode] == "2";
+  })) << "the sound mode was not saved as 2: "
+      << ReadFile(p.StateFile());
+  EXPECT_EQ(StateProblems(ReadFile(p.StateFile())), "");
+  EXPECT_TRUE(p.WaitFrame([](const Frame& g) { return MenuAtRest(g) && !OptionsOpen(g); }))
+      << "the box stayed";
+}
+// A 30-second game: a word dragged with the mouse (A), three tiles taken with the keys and
+// completed with X (B), two taken and cancelled with C; full screen and back; a pause. Then a
+// second game, started with the play button: a word with select held while the cursor moves,
+// quit from the pause menu.
+TEST_F(Window, AScriptedPlayerPlaysAGameToItsEndAndQuitsAnother) {
+  Program p(Launch{AllShortWords(), {}, {}});
+  ASSERT_TRUE(p.WaitLoaded() && p.WaitFrame(MenuAtRest)) << p.Output();
+  EXPECT_EQ(PanelDigits(p.Grab(), 76), 1) << "the top ten do not start at 0";
+  p.Key("Up");
+  ASSERT_TRUE(p.WaitFrame([](const Frame& f) { return CaptionChoice(f) == 0; }, 3000));
+  Sleep(700);
+  const auto started = p.Key("space");
+  ASSERT_TRUE(p.WaitFrame(FullBoard, 5000)) << "no board";
+  auto chain = [&](size_t n) {
+    p.Wait([&] { return Chains(p.Output()).size() >= n; }, 3000);
+    const auto chains = Chains(p.Output());
+    return chains.size() >= n ? chains[n - 1] : Chain{};
+  };
+  auto scoreChanged = [&](const Frame& before) {
+    return p.WaitFrame([&](const Frame& f) { return ScoreDiffer(f, before) > 40; }, 3000);
+  };
+  const Frame board = p.Grab();
+  p.Drag({CellCentre(0, 6), CellCentre(1, 6)});
+  EXPECT_EQ(chain(1), (Chain{{0, 6}, {1, 6}}));
+  EXPECT_TRUE(scoreChanged(board)) << "the score did not change after the dragged word";
+  // The cursor stands on the last tile taken, (1, 6).
+  const Frame afterA = p.Grab();
+  for (const char* key : {"space", "Up", "space", "Up", "space"}) p.Key(key);
+  EXPECT_TRUE(p.WaitFrame(
+      [&](const Frame& f) { return TilesInPlace(f) == 46 && WordInk(f) > WordInk(board) + 40; }, 2000))
+      << TilesInPlace(p.Grab()) << " tiles in place";
+  p.Key("x");
+  EXPECT_EQ(chain(2), (Chain{{1, 6}, {1, 5}, {1, 4}}));
+  EXPECT_TRUE(scoreChanged(afterA)) << "the score did not change after the keyboard word";
+  for (const char* key : {"space", "Left", "space"}) p.Key(key);
+  EXPECT_TRUE(p.WaitFrame(
+      [&](const Frame& f) { return TilesInPlace(f) == 47 && WordInk(f) > WordInk(board) + 40; }, 2000))
+      << TilesInPlace(p.Grab()) << " tiles in place";
+  const Frame beforeCancel = p.Grab();
+  p.Key("c");
+  EXPECT_TRUE(p.WaitFrame(
+      [&](const Frame& f) { return TilesInPlace(f) == 49 && WordInk(f) < WordInk(board) + 15; }, 2000))
+      << "the cancelled tiles were not freed";
+  Sleep(300);
+  EXPECT_LT(ScoreDiffer(p.Grab(), beforeCancel), 20) << "the cancel changed the score";
+  // F11: the first frame at the new size still shows the old screen, and the reload takes no keys.
+  for (const auto& [w, h] : {ScreenSize(), {640, 480}}) {
+    p.Key("F11");
+    EXPECT_TRUE(p.WaitFrame([&](const Frame& f) { return f.w == w && LoadingScreen(f); }, 4000)) << w;
+    ASSERT_TRUE(p.WaitFrame([&](const Frame& f) { return f.h == h && !LoadingScreen(f) && BoardShown(f); }))
+        << "the game did not carry on at " << w << ": " << p.Grab().w;
+  }
+  // Paused for three seconds, which the game's clock does not count.
+  const auto paused = p.Key("Escape");
+  ASSERT_TRUE(p.WaitFrame(PauseMenu)) << "no pause menu";
+  Sleep(3000);
+  const auto resumed = p.Key("Escape");
+  ASSERT_TRUE(p.WaitFrame(FullBoard)) << "the board did not come back in the window";
+  ASSERT_TRUE(p.WaitFrame(Darkened, 45000)) << "no game-over overlay";
+  const double played = std::chrono::duration<double>(Clock::now() - started - (resumed - paused)).count();
+  EXPECT_GT(played, 30.5); // 30 seconds and one of grace
+  EXPECT_LT(played, 34.0);
+  EXPECT_EQ(Chains(p.Output()).size(), 2u) << "a chain printed besides the two words";
+  // Saved: the score first in the 30-second top and last ten, only there; the best and the
+  // longest word with their own scores. A (2 letters) is the best unless B scored more.
+  ASSERT_TRUE(p.WaitFrame(MenuBack)) << "no menu";
+  auto s = StateFields(p.StateFile());
+  ASSERT_EQ(s.size(), kStateFields) << ReadFile(p.StateFile());
+  EXPECT_EQ(StateProblems(ReadFile(p.StateFile())), "");
+  const int total = std::stoi(s[kThirtyTop]), bestScore = std::stoi(s[kWordPairs + 1]);
+  const std::string best = s[kWordPairs], longest = s[kWordPairs + 2];
+  EXPECT_EQ(s[kThirtyLast], s[kThirtyTop]);
+  EXPECT_EQ(s[kThirtyTop + 2] + s[kThirtyLast + 2] + s[kSixtyTop] + s[kSixtyLast] + s[kWordPairs + 4],
+            "0000");
+  EXPECT_EQ(longest.size(), 3u);
+  EXPECT_EQ(s[kWordPairs + 3], std::to_string(WordScore(longest)));
+  EXPECT_EQ(bestScore, WordScore(best));
+  if (best.size() == 2)
+    EXPECT_EQ(total, bestScore + WordScore(longest));
+  else
+    EXPECT_TRUE(best == longest && total >= bestScore && total < 2 * bestScore) << total << " " << best;
+  EXPECT_TRUE(p.WaitFrame([&](const Frame& f) {
+    return PanelDigits(f, 76) == Digits(total) && PanelDigits(f, 276) == Digits(total) &&
+           WordLetters(f, 259) == 3 && WordLetters(f, 299) == static_cast<int>(best.size());
+  })) << "the menu does not show the score "
+      << total << " and the words " << longest << ", " << best;
+  // The second game: the cursor starts at (3, 3).
+  p.Click(570, 432);
+  ASSERT_TRUE(p.WaitFrame(FullBoard, 5000)) << "the play button started no game";
+  p.KeyDown("space");
+  Sleep(150);
+  p.Key("Right");
+  p.Key("Right");
+  Sleep(150);
+  p.KeyUp("space");
+  EXPECT_EQ(chain(3), (Chain{{3, 3}, {4, 3}, {5, 3}}));
+  p.Key("Escape");
+  ASSERT_TRUE(p.WaitFrame(PauseMenu)) << "no pause menu";
+  p.Key("Up"); // from resume to quit
+  p.Key("Return");
+  EXPECT_TRUE(p.WaitFrame(Darkened, 3000)) << "no game-over overlay after quitting";
+  ASSERT_TRUE(p.WaitFrame(MenuBack)) << "no menu after quitting";
+  // Newest first in the last ten; the top ten in order; the longest word kept (not longer).
+  ASSERT_TRUE(p.Wait(
+      [&] { return (s = StateFields(p.StateFile())).size() == kStateFields && s[kThirtyLast + 2] != "0"; }));
+  const int second = std::stoi(s[kThirtyLast]);
+  EXPECT_GT(second, 0);
+  EXPECT_EQ(s[kThirtyLast + 2], std::to_string(total));
+  EXPECT_EQ(s[kThirtyTop] + "," + s[kThirtyTop + 2] + "," + s[kThirtyTop + 4],
+            std::to_string(std::max(total, second)) + "," + std::to_string(std::min(total, second)) + ",0");
+  EXPECT_EQ(s[kWordPairs + 2], longest);
+  EXPECT_EQ(StateProblems(ReadFile(p.StateFile())), "");
+}
+
+} // namespace
