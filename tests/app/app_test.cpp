@@ -1,37 +1,170 @@
-// tests/app/app_test.cpp — applications run by the real program entry in a child process:
-// devices, update and render bracketing, closing, a second application.
+// tests/app/app_test.cpp — input state (each range read on both sides of its bounds), the application
+// and its delegate, display modes and random numbers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "app/app.h"
-#include "tests/support/subprocess.h"
+#include "app/random.h"
 
 namespace {
 
-ProcessResult RunApp(const std::string& mode) {
-  return RunProcess({"/usr/bin/env", "ALSOFT_DRIVERS=null", APP_CHILD, mode}, "", true, 60);
-}
-
-TEST(Application, RunsWithDevicesAndBracketedCalls) {
-  ProcessResult r = RunApp("run");
-  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("created 640x480 devices ok"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("updates 20 rendered inside frames"), std::string::npos) << r.out;
-}
-
-TEST(Application, CloseAndBackEndTheProgramAtTheKeyDown) {
-  for (const char* mode : {"close", "back"}) {
-    ProcessResult r = RunApp(mode);
-    EXPECT_EQ(r.exit_code, 0) << mode << r.out << r.err;
-    EXPECT_NE(r.out.find("key up alone ignored"), std::string::npos) << mode << r.out;
-    EXPECT_NE(r.out.find("saving before the end"), std::string::npos) << mode << r.out;
-    EXPECT_EQ(r.out.find("after the key"), std::string::npos) << mode << r.out;
+// A host with a device size, display modes and `present` pads in the first ports; pad p holds
+// buttons p and 31, stick x at p + 0.5.
+class Host : public ZuGame {
+public:
+  int present = 0, polls = 0, width = 640, height = 480;
+  std::vector<std::pair<int, int>> modes;
+  int GetDeviceWidth() override { return width; }
+  int GetDeviceHeight() override { return height; }
+  bool PollJoystick(int port, Array<float> x, Array<float> y, Array<float> z, Array<bool> buttons) override {
+    ++polls;
+    if (port >= present) return false;
+    buttons[port] = buttons[31] = true;
+    x[1] = port + 0.5f, y[0] = -1, z[1] = 1;
+    return true;
   }
+  Array<ZuDisplayMode*> GetDisplayModes() override {
+    Array<ZuDisplayMode*> out(static_cast<int>(modes.size()));
+    for (int i = 0; i < out.Length(); ++i) {
+      gc_assign(out[i], new ZuDisplayMode);
+      out[i]->width = modes[i].first, out[i]->height = modes[i].second;
+    }
+    return out;
+  }
+};
+
+class Input : public ::testing::Test {
+protected:
+  Host host;
+  c_InputDevice* in = (new c_InputDevice)->m_new();
+  void SetUp() override { zu_input_SetInputDevice(in); }
+  void Update() { in->p_EndUpdate(), in->p_BeginUpdate(); }
+};
+
+TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
+  for (int code : {0, 1, 65, 511, 512, -1}) in->p_KeyEvent(1, code);
+  for (int i = 0; i < 3; ++i) in->p_KeyEvent(1, 66); // auto-repeat: one hit
+  in->p_KeyEvent(2, 65);
+  in->p_KeyEvent(1, 65); // pressed again: a second hit
+  // {code, down, hits}; 1 is the left button, which presses touch 0 (384) too.
+  const int expected[][3] = {{0, 0, 0},   {1, 1, 1},   {65, 1, 2},  {66, 1, 1},
+                             {384, 1, 1}, {511, 1, 1}, {512, 0, 0}, {-1, 0, 0}};
+  for (auto [code, down, hits] : expected)
+    EXPECT_EQ(std::make_pair(zu_input_KeyDown(code), zu_input_KeyHit(code)), std::make_pair(down == 1, hits))
+        << code;
+  Update();
+  EXPECT_TRUE(zu_input_KeyHit(65) + zu_input_KeyHit(384) == 0 && zu_input_KeyDown(65)); // held, no new hit
+  in->p_KeyEvent(2, 1);
+  EXPECT_FALSE(zu_input_KeyDown(384));
+  // 33 hits and 32 characters an update; the end of the update clears what it queued.
+  for (int k = 0; k < 40; ++k) in->p_KeyEvent(1, 100 + k), in->p_KeyEvent(3, 100 + k);
+  std::string hits, chars;
+  for (int k = 0; k < 40; ++k)
+    hits += std::to_string(zu_input_KeyHit(100 + k)), chars += (char)zu_input_GetChar();
+  EXPECT_EQ(hits, std::string(33, '1') + "0000000");
+  EXPECT_EQ(chars, std::string("defghijklmnopqrstuvwxyz{|}~\x7f\x80\x81\x82\x83") + std::string(8, '\0'));
+  Update();
+  in->p_KeyEvent(3, 65536 + 37);
+  EXPECT_EQ(zu_input_GetChar(), 65536 + 37);
+  for (int k = 0; k < 40; ++k) EXPECT_EQ(zu_input_KeyHit(100 + k), 0);
 }
 
-TEST(Application, ASecondApplicationIsARuntimeError) {
-  ProcessResult r = RunApp("twice");
-  EXPECT_EQ(r.exit_code, 255);
-  EXPECT_EQ(r.out, "Quokka Runtime Error : App has already been created\n\n");
+TEST_F(Input, MouseTouchesAndMotion) {
+  in->p_MouseEvent(4, 0, 10, 20);
+  EXPECT_TRUE(zu_input_MouseHit(0) == 1 && zu_input_TouchDown(0) && zu_input_TouchDown(-383));
+  EXPECT_EQ(std::make_pair(zu_input_TouchX(0), zu_input_MouseY()), std::make_pair(10.0f, 20.0f));
+  in->p_MouseEvent(6, 0, 30, 40), in->p_MouseEvent(5, 0, 0, 0);
+  EXPECT_TRUE(!zu_input_MouseDown(0) && !zu_input_TouchDown(0) && zu_input_TouchY(0) == 40);
+  in->p_TouchEvent(7, 0, 5, 6); // touch 0 presses the mouse too
+  EXPECT_TRUE(zu_input_MouseDown(0));
+  in->p_TouchEvent(8, 0, 0, 0);
+  in->p_TouchEvent(7, 31, 7, 8);
+  in->p_TouchEvent(9, 31, 9, 9);
+  EXPECT_TRUE(zu_input_TouchDown(31) && !zu_input_MouseDown(0));
+  EXPECT_EQ(std::make_pair(zu_input_TouchX(31), zu_input_MouseX()), std::make_pair(9.0f, 5.0f));
+  for (int index : {32, -1}) in->p_TouchEvent(7, index, 1, 1); // no such touch: not the back key
+  EXPECT_FALSE(zu_input_KeyDown(416) || zu_input_KeyDown(383));
+  EXPECT_EQ(zu_input_TouchX(32) + zu_input_TouchY(32) + zu_input_TouchX(-1), 0);
+  in->p_MouseEvent(4, 2, 0, 0), in->p_KeyEvent(1, 511);
+  EXPECT_TRUE(zu_input_KeyDown(3) && zu_input_MouseDown(510) && zu_input_TouchDown(127));
+  EXPECT_FALSE(zu_input_MouseDown(511) || zu_input_MouseDown(-1) || zu_input_TouchDown(128) ||
+               zu_input_TouchDown(-384));
+  in->p_MotionEvent(10, 0, 0.1f, 0.2f, 0.3f);
+  in->p_MotionEvent(9, 0, 9, 9, 9); // not an accelerometer event
+  EXPECT_EQ((std::vector<float>{zu_input_AccelX(), zu_input_AccelY(), zu_input_AccelZ()}),
+            (std::vector<float>{0.1f, 0.2f, 0.3f}));
+}
+
+// Pads are polled until the first absent one; a pad gone mid-press reads released and centred.
+TEST_F(Input, PadsReadTheirOwnButtonsAndAxes) {
+  const int steps[][2] = {{4, 4}, {4, 4}, {1, 2}, {0, 1}}; // {pads present, polls}
+  for (int step = 0; step < 4; ++step) {
+    host.present = steps[step][0], host.polls = 0;
+    Update();
+    EXPECT_EQ(host.polls, steps[step][1]);
+    for (int unit = 0; unit < 4; ++unit) {
+      bool here = unit < host.present;
+      EXPECT_EQ(zu_input_JoyDown(unit, unit) && zu_input_JoyDown(31, unit), here) << step << unit;
+      EXPECT_FALSE(zu_input_JoyDown((unit + 1) % 4, unit)) << step << unit;
+      EXPECT_EQ(zu_input_JoyHit(31, unit), here && step == 0) << step << unit;
+      EXPECT_EQ((std::vector<float>{zu_input_JoyX(1, unit), zu_input_JoyY(0, unit), zu_input_JoyZ(1, unit)}),
+                (here ? std::vector<float>{unit + 0.5f, -1, 1} : std::vector<float>{0, 0, 0}));
+    }
+  }
+  in->p_KeyEvent(1, 65);
+  EXPECT_FALSE(zu_input_JoyDown(-191, 0) || zu_input_JoyDown(0, 4) || zu_input_JoyDown(0, -1));
+  EXPECT_EQ(zu_input_JoyX(2, 0) + zu_input_JoyX(-1, 0) + zu_input_JoyY(0, 4) + zu_input_JoyZ(0, -1), 0);
+}
+
+class TestApp : public c_App {
+public:
+  std::string log;
+  int p_OnUpdate() override { return log += "update" + std::to_string(zu_input_KeyHit(65)) + " ", 0; }
+  int p_OnBack() override { return log += "back ", 0; }
+  int p_OnClose() override { return log += "close ", 0; }
+};
+
+// Back and close act at the key down; updates are bracketed by the input state; display modes
+// collapse duplicates in first-seen order, and with no desktop mode the desktop is the device size.
+TEST(App, TheDelegateAndDisplayModes) {
+  Host host;
+  zu_app__game = &host;
+  TestApp* app = static_cast<TestApp*>((new TestApp)->m_new());
+  c_GameDelegate* d = zu_app__delegate;
+  ASSERT_EQ(host.Delegate(), d);
+  zu_input_SetInputDevice(d->m__input = (new c_InputDevice)->m_new());
+  for (int key : {416, 432, 415, 433}) d->KeyEvent(2, key); // releases and other keys do nothing
+  for (int key : {416, 432, 65}) d->KeyEvent(1, key);
+  for (int i = 0; i < 2; ++i) d->UpdateGame();
+  EXPECT_EQ(app->log, "back close update1 update0 ");
+  host.width = 800; // one side changing is a new size
+  d->UpdateGame();
+  EXPECT_EQ(std::make_pair(zu_app_DeviceWidth(), zu_app_DeviceHeight()), std::make_pair(800, 480));
+  d->TouchEvent(7, 2, 3, 4);
+  d->MouseEvent(6, 0, 5, 6);
+  d->MotionEvent(11, 0, 1, 1, 1);
+  d->MotionEvent(10, 0, 7, 8, 9);
+  EXPECT_EQ(
+      (std::vector<float>{zu_input_TouchX(2), zu_input_MouseY(), zu_input_AccelX() + zu_input_AccelZ()}),
+      (std::vector<float>{3, 6, 16}));
+  host.modes = {{1024, 768}, {800, 600}, {640, 480}, {800, 600}, {1024, 768}, {1024, 600}, {800, 768}};
+  zu_app_EnumDisplayModes();
+  std::vector<std::pair<int, int>> listed;
+  for (c_DisplayMode* m : zu_app__displayModes) listed.push_back({m->m__width, m->m__height});
+  listed.push_back({zu_app__desktopMode->m__width, zu_app__desktopMode->m__height});
+  EXPECT_EQ(listed, (std::vector<std::pair<int, int>>{
+                        {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {800, 480}}));
+  EXPECT_EXIT((close(0), dup2(2, 1), (new TestApp)->m_new()), ::testing::ExitedWithCode(255),
+              "Quokka Runtime Error : App has already been created");
+}
+
+// The seeds 1234 -> 3067928073 -> 889114580 (x * 1664525 + 1013904223), read as their top 24 bits.
+TEST(App, RandomNumbersAndMath) {
+  zu_random_Seed = 1234;
+  EXPECT_FLOAT_EQ(zu_random_Rnd(), 0.71430767f);
+  EXPECT_FLOAT_EQ(zu_random_Rnd2(10, 20), 12.070131f);
+  zu_random_Seed = -1; // 4294967295 -> 1012239698
+  EXPECT_FLOAT_EQ(zu_random_Rnd3(4), 0.94272161f);
 }
 
 } // namespace

@@ -1,130 +1,115 @@
-// tests/runtime/string_test.cpp — String: conversions, slicing, search, replace, split and join.
+// tests/runtime/string_test.cpp — String: bodies, numbers, text operations, UTF-8 and loading files.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <tuple>
-#include <utility>
 
 #include "runtime/string.h"
 
 namespace {
 
 String S(const char* s) { return String(s); }
-std::string U8(const String& s) { return s.ToUtf8(); }
-// The pieces joined with '|', so that empty pieces show.
-std::string Pieces(const Array<String>& parts) { return U8(S("|").Join(parts)); }
+std::u16string Units(const String& s) { return std::u16string(s.Data(), s.Length()); }
 
-TEST(String, EmptyStringsShareTheStaticBodyWithoutCounting) {
+TEST(String, BodiesNumbersBytesAndToInt) {
   {
-    String a, b(u"", 0), c(""), d = S("abc").Slice(1, 1), e = S("x").Replace(S("x"), S(""));
-    for (const String* s : {&b, &c, &d, &e}) EXPECT_TRUE(a.SharesBodyWith(*s));
-    String f = a;
-    f = b;
+    String a, b(u"", 0), c(""), d = S("abc").Slice(1, 1), e = S("x").Replace(S("x"), S("")), f = d;
+    for (const String* s : {&b, &c, &d, &e, &f}) EXPECT_TRUE(a.SharesBodyWith(*s));
   }
-  EXPECT_EQ(String::nullRep.refs, 1);
-  // Bodies are counted: a copy keeps the text alive after the original is gone.
-  String* original = new String(S("kept"));
-  String copy = *original;
-  delete original;
-  EXPECT_EQ(copy, S("kept"));
-}
-
-TEST(String, NumbersAndBytes) {
-  EXPECT_EQ(U8(String(-3)), "-3");
-  EXPECT_EQ(U8(String(1.0f)), "1.0");
-  EXPECT_EQ(U8(String(0.1f)), "0.10000000149011612");
-  EXPECT_EQ(U8(String(1e20f)), "1.0000000200408773e+20");
-  // Bytes widen as unsigned values: 0xE9 is U+00E9, not U+FFE9.
-  EXPECT_EQ(String("\xE9")[0], 0x00E9);
-  EXPECT_EQ(String("a\xFFz", 3)[1], 0x00FF);
-}
-
-TEST(String, ToIntReadsLikeAtoiAndSaturates) {
-  const std::pair<const char*, int> cases[] = {{"  -12xyz", -12},
-                                               {"", 0},
-                                               {"abc", 0},
-                                               {"+7", 7},
-                                               {"\t\n 42", 42},
-                                               {"99999999999", INT_MAX},
-                                               {"-99999999999", INT_MIN},
-                                               {"2147483647", INT_MAX},
-                                               {"-2147483648", INT_MIN},
-                                               {"-2147483649", INT_MIN}};
+  String copy = S("kept"), other = copy;
+  EXPECT_EQ(std::make_pair(copy.BodyRefs(), String::nullRep.refs), std::make_pair(2, 1));
+  EXPECT_EQ(copy + String(-3) + String(1.0f) + String(0.1f) + String(1e20f) + String("\xE9"),
+            String(u"kept-31.00.100000001490116121.0000000200408773e+20\u00e9")); // bytes widen unsigned
+  // clang-format off
+  const std::pair<const char*, int> cases[] = {
+      {"  -12xyz", -12}, {"", 0}, {"abc", 0}, {"+7", 7}, {"\t\n\v\f\r42", 42}, {"\b5", 0},
+      {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"99999999999", INT_MAX},
+      {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"-99999999999", INT_MIN}};
+  // clang-format on
   for (auto [text, value] : cases) EXPECT_EQ(S(text).ToInt(), value) << text;
-  // Only the first 63 characters are read.
-  EXPECT_EQ(String((std::string(62, '0') + "15").c_str()).ToInt(), 1);
+  EXPECT_EQ(String((std::string(62, '0') + "15").c_str()).ToInt(), 1); // the first 63 characters only
 }
 
-TEST(String, SliceClampsAndShares) {
-  String t = S("abcdef");
-  EXPECT_EQ(t.Slice(-3, -1), S("de"));
-  EXPECT_EQ(t.Slice(2, 100), S("cdef"));
-  EXPECT_EQ(t.Slice(3), S("def"));
-  for (auto [from, to] : {std::pair{4, 2}, {1, -10}, {6, 6}}) EXPECT_EQ(t.Slice(from, to).Length(), 0);
-  EXPECT_TRUE(t.Slice(-100, 100).SharesBodyWith(t));
-  EXPECT_FALSE(t.Slice(1, 6).SharesBodyWith(t));
-}
+TEST(String, SliceFindCompareReplaceSplitAndJoin) {
+  const String t = S("abcdef");
+  const std::tuple<int, int, const char*> slices[] = {{-3, -1, "de"}, {2, 100, "cdef"}, {0, 5, "abcde"},
+                                                      {5, 6, "f"},    {-1, 6, "f"},     {0, -1, "abcde"},
+                                                      {0, 0, ""},     {4, 2, ""},       {1, -10, ""}};
+  for (auto [from, to, out] : slices) EXPECT_EQ(t.Slice(from, to), S(out)) << from << " " << to;
+  EXPECT_TRUE(t.Slice(-100, 100).SharesBodyWith(t) && t.Slice(3) == S("def"));
+  const std::tuple<const char*, int, int> finds[] = {{"o", 0, 4},    {"o", 5, 7},      {"o", -20, 4},
+                                                     {"d", 0, 10},   {"", 11, 11},     {"", 12, -1},
+                                                     {"xyz", 0, -1}, {"world!", 0, -1}};
+  for (auto [what, from, at] : finds)
+    EXPECT_EQ(S("hello world").Find(S(what), from), at) << what << " " << from;
+  EXPECT_TRUE(t.StartsWith(t) && t.EndsWith(t) && t.StartsWith(S("ab")) && t.EndsWith(S("ef")));
+  EXPECT_FALSE(S("ef").EndsWith(t) || S("ab").StartsWith(t) || t.StartsWith(S("b")) || t.EndsWith(S("e")));
+  EXPECT_TRUE(S("ab") == String(u"ab") && S("ab") != S("abc") && S("ab") != S("aB"));
+  EXPECT_TRUE((t + String()).SharesBodyWith(t) && (String() + t).SharesBodyWith(t) &&
+              t + S("g") == S("abcdefg"));
 
-TEST(String, FindStartsEndsAndEquality) {
-  String t = S("hello world");
-  const std::tuple<const char*, int, int> finds[] = {{"o", 0, 4},  {"o", 5, 7},      {"o", -20, 4},
-                                                     {"", 11, 11}, {"", 12, -1},     {"xyz", 0, -1},
-                                                     {"", 3, 3},   {"world!", 0, -1}};
-  for (auto [what, from, at] : finds) EXPECT_EQ(t.Find(S(what), from), at) << what << " from " << from;
-  EXPECT_TRUE(t.StartsWith(S("hell")));
-  EXPECT_TRUE(t.EndsWith(S("world")));
-  EXPECT_FALSE(S("lo").EndsWith(S("hello")));
-  EXPECT_EQ(S("ab"), String(u"ab"));
-  EXPECT_NE(S("ab"), S("abc"));
-  EXPECT_NE(S("ab"), S("aB"));
-}
-
-TEST(String, ConcatenationSharesAnEmptySide) {
-  String a = S("abc"), empty;
-  EXPECT_TRUE((a + empty).SharesBodyWith(a));
-  EXPECT_TRUE((empty + a).SharesBodyWith(a));
-  EXPECT_EQ(a + S("de"), S("abcde"));
-  EXPECT_EQ(a, S("abc")); // receiver unchanged
-}
-
-TEST(String, CaseMappingUsesWideCharacterTables) {
-  setlocale(LC_CTYPE, "C.UTF-8");
-  EXPECT_EQ(S("aBc1").ToUpper(), S("ABC1"));
-  EXPECT_EQ(S("aBc1").ToLower(), S("abc1"));
-  EXPECT_EQ(String(u"\u00e9").ToUpper(), String(u"\u00c9"));
-}
-
-TEST(String, ReplaceCountsNonOverlappingMatches) {
-  EXPECT_EQ(S("aaa").Replace(S("aa"), S("b")), S("ba"));
-  EXPECT_EQ(S("a.b.c").Replace(S("."), S("::")), S("a::b::c"));
-  EXPECT_EQ(S("xyx").Replace(S("x"), S("")), S("y"));
-  String t = S("nothing here");
-  EXPECT_TRUE(t.Replace(S("zz"), S("q")).SharesBodyWith(t));
-  EXPECT_TRUE(t.Replace(S(""), S("q")).SharesBodyWith(t));
-}
-
-TEST(String, SplitAndJoin) {
-  EXPECT_EQ(Pieces(S(",a,,b,").Split(S(","))), "|a||b|");
-  EXPECT_EQ(Pieces(S("a--b----c").Split(S("--"))), "a|b||c");
-  EXPECT_EQ(Pieces(S("ab").Split(S(""))), "a|b");
-  EXPECT_EQ(String().Split(S("")).rep, &Array<String>::nullRep);
-  String abc = S("abc");
-  Array<String> one = abc.Split(S(","));
-  ASSERT_EQ(one.Length(), 1);
-  EXPECT_TRUE(one[0].SharesBodyWith(abc));
-  // Join uses the receiver as the separator; a single piece is returned as it is.
+  const std::tuple<const char*, const char*, const char*, const char*> replaces[] = {
+      {"aaa", "aa", "b", "ba"},
+      {"a.b.c", ".", "::", "a::b::c"},
+      {"xyx", "x", "", "y"},
+      {"ab", "b", "bb", "abb"}};
+  for (auto [in, find, with, out] : replaces) EXPECT_EQ(S(in).Replace(S(find), S(with)), S(out)) << in;
+  EXPECT_TRUE(t.Replace(S("zz"), S("q")).SharesBodyWith(t) && t.Replace(S(""), S("q")).SharesBodyWith(t));
+  const std::tuple<const char*, const char*, int, const char*> splits[] = {
+      {",a,,b,", ",", 5, "|a||b|"}, {"a--b----c", "--", 4, "a|b||c"}, {"ab", "", 2, "a|b"}, {"", "", 0, ""}};
+  for (auto [in, sep, n, out] : splits) {
+    Array<String> parts = S(in).Split(S(sep));
+    EXPECT_TRUE(parts.Length() == n && S("|").Join(parts) == S(out)) << in;
+  }
+  EXPECT_TRUE(t.Split(S(",")).Length() == 1 && S("-").Join(t.Split(S(","))).SharesBodyWith(t));
   EXPECT_EQ(S("-").Join(Array<String>()).Length(), 0);
-  EXPECT_TRUE(S("-").Join(one).SharesBodyWith(abc));
-  EXPECT_EQ(S("").Join(S("x,y,z").Split(S(","))), S("xyz"));
 }
 
-TEST(String, Utf8EncodingKeepsSurrogatesApart) {
-  EXPECT_EQ(U8(String(u"\u00e9\u20ac")), "\xC3\xA9\xE2\x82\xAC");
-  const char16_t pair[] = {0xD83D, 0xDE00};
-  EXPECT_EQ(U8(String(pair, 2)), "\xED\xA0\xBD\xED\xB8\x80");
-  EXPECT_EQ(String::FromUtf8("\xC3\xA9t\xC3\xA9", 5), String(u"\u00e9t\u00e9"));
-  EXPECT_EQ(String::FromUtf8("h\xE9", 2)[1], 0xE9);                // invalid: bytes as characters
-  EXPECT_STREQ(String::CString<char>(String(u"A\u0142z")), "ABz"); // U+0142 keeps its low byte 0x42
+// Each encoding length on both sides of its bound, both ways; anything invalid reads byte by byte.
+TEST(String, Utf8BothWays) {
+  // clang-format off
+  const std::tuple<std::string, std::u16string, bool> cases[] = {
+      {"\x7f", u"\u007f", true}, {"\xC2\x80", u"\u0080", true}, {"\xDF\xBF", u"\u07ff", true},
+      {"\xE0\xA0\x80", u"\u0800", true}, {"\xEF\xBF\xBF", u"\uffff", true},
+      {"\xED\xA0\xBD\xED\xB8\x80", u"\xD83D\xDE00", true}, // surrogates one by one
+      {"\xC1\x81", u"\u00c1\u0081", false}, {"\xC0\xAF", u"\u00c0\u00af", false}, {"\x80x", u"\u0080x", false},
+      {"\xE0\x9F\xBF", u"\u00e0\u009f\u00bf", false}, {"\xF0\x9F\x98\x80", u"\u00f0\u009f\u0098\u0080", false}};
+  // clang-format on
+  for (auto& [bytes, text, valid] : cases) {
+    EXPECT_EQ(Units(String::FromUtf8(bytes.data(), static_cast<int>(bytes.size()))), text) << bytes;
+    EXPECT_EQ(valid ? String(text.data(), static_cast<int>(text.size())).ToUtf8() : bytes, bytes);
+  }
+  // A sequence cut by the given length is invalid even when the byte after it would complete it.
+  EXPECT_EQ(Units(String::FromUtf8("\xC3\xA9", 1)) + Units(String::FromUtf8("\xE2\x82\xAC", 2)),
+            u"\u00c3\u00e2\u0082");
+}
+
+// Byte-order marks, UTF-8 and the byte fallback; every load sets or clears the error.
+TEST(String, LoadDecodesFiles) {
+  auto load = [](const std::string& bytes) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::rewind(f);
+    String s = String::Load(f);
+    std::fclose(f);
+    return Units(s);
+  };
+  // clang-format off
+  const std::tuple<std::string, std::u16string, bool> cases[] = {
+      {"\xEF\xBB\xBFhi", u"hi", false}, {"\xEF\xBB", u"\u00ef\u00bb", true}, {"\xEF\xBB\xBF", u"", false},
+      {"h\xE9", u"h\u00e9", true}, {"", u"", false}, {"\xFF\xFE", u"", false}, {"a\xC3\xA9", u"a\u00e9", false},
+      {std::string("\xFF\xFE\x41\x00\x42", 5), u"A", false}, {"\xEF\xBB\xBFz\xFF", u"z\u00ff", true},
+      {std::string("\xFE\xFF\x00\x41\x20\xAC", 6), u"A\u20ac", false}};
+  // clang-format on
+  for (auto& [bytes, text, error] : cases) {
+    EXPECT_EQ(load(bytes), text) << bytes;
+    EXPECT_EQ(str_load_err, error ? S("Invalid UTF-8") : String()) << bytes;
+  }
+  std::string euros;
+  for (int i = 0; i < 3000; ++i) euros += "\xE2\x82\xAC"; // sequences straddle the 4096-byte reads
+  EXPECT_EQ(load(euros), std::u16string(3000, u'\u20ac'));
+  EXPECT_EQ(load(std::string(8192, 'x')).size(), 8192u);
 }
 
 } // namespace
