@@ -36,13 +36,13 @@ struct TestServer {
           for (pollfd p{listener, POLLIN, 0}; !stop;)
             if (const int fd = poll(&p, 1, 20) > 0 ? accept(listener, nullptr, nullptr) : -1; fd >= 0) {
               ++connections, fds.push_back(fd);
-              scripts.emplace_back([script, fd] { script(fd), Hangup(fd); });
+              scripts.emplace_back([this, script, fd] { script(fd), Hangup(fd); });
             }
         }) {}
   ~TestServer() { // wakes the scripts still waiting for a client
     stop = true;
     acceptor.join();
-    for (int fd : fds) shutdown(fd, SHUT_RDWR);
+    for (int fd : fds) Hangup(fd, SHUT_RDWR);
     for (std::thread& t : scripts) t.join();
     for (int fd : fds) close(fd);
     close(listener);
@@ -65,10 +65,13 @@ struct TestServer {
     return send(fd, s.data(), s.size(), MSG_NOSIGNAL) == long(s.size());
   }
   static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-  static void Reset(int fd) { setsockopt(fd, SOL_SOCKET, SO_LINGER, &kAbort, sizeof kAbort), Hangup(fd); }
-  static void Hangup(int fd) { dup2(kNull, fd); } // ends the connection, leaving /dev/null on its number
+  static void Reset(int fd) { setsockopt(fd, SOL_SOCKET, SO_LINGER, &kAbort, sizeof kAbort); } // on the close
+  void Hangup(int fd, int how = -1) { // shuts down, or closes leaving /dev/null: one thread at a time
+    std::lock_guard<std::mutex> hold(lock);
+    how < 0 ? (void)dup2(kNull, fd) : (void)shutdown(fd, how);
+  }
   static inline const int kNull = open("/dev/null", O_RDONLY);
-  static inline const linger kAbort{1, 0}; // Reset: a close sends a reset
+  static inline const linger kAbort{1, 0};
   std::atomic<bool> stop{false};
   std::vector<int> fds; // the acceptor's until it ends
   std::vector<std::thread> scripts;
