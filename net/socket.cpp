@@ -209,7 +209,7 @@ int ZuSocket::Receive(ZuDataBuffer* buffer, int offset, int count) {
 
 int ZuSocket::SendTo(ZuDataBuffer* buffer, int offset, int count, ZuSocketAddress* address) {
   zu_socket_Clip(buffer, offset, count);
-  if (sock < 0 || !address) return -1;
+  if (sock < 0 || !buffer || !address) return -1;
   const ssize_t n = sendto(sock, buffer->data + offset, static_cast<size_t>(count), MSG_NOSIGNAL,
                            reinterpret_cast<const sockaddr*>(&address->addr), sizeof address->addr);
   return n < 0 ? -1 : static_cast<int>(n);
@@ -217,7 +217,7 @@ int ZuSocket::SendTo(ZuDataBuffer* buffer, int offset, int count, ZuSocketAddres
 
 int ZuSocket::ReceiveFrom(ZuDataBuffer* buffer, int offset, int count, ZuSocketAddress* address) {
   zu_socket_Clip(buffer, offset, count);
-  if (sock < 0) return -1;
+  if (sock < 0 || !buffer) return -1;
   sockaddr_in from;
   socklen_t length = sizeof from;
   const ssize_t n = recvfrom(sock, buffer->data + offset, static_cast<size_t>(count), 0,

@@ -71,7 +71,8 @@ public:
   bool Accept();
   ZuSocket* Accepted();
   // Sends every byte, or -1; receives once, 0 when the peer closed, -1 on an error or after
-  // the I/O timeout. Offsets and counts are clipped to the buffer.
+  // the I/O timeout. Offsets and counts are clipped to the buffer; SendTo and ReceiveFrom given no
+  // buffer give -1.
   int Send(ZuDataBuffer* buffer, int offset, int count);
   int Receive(ZuDataBuffer* buffer, int offset, int count);
   int SendTo(ZuDataBuffer* buffer, int offset, int count, ZuSocketAddress* address);
