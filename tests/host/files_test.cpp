@@ -1,9 +1,7 @@
-// tests/host/files_test.cpp — the host's file services: paths, data, images, saved state, date, URLs.
+// tests/host/files_test.cpp — the host's file services: paths, data, images, audio, state, date, URLs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
@@ -21,6 +19,10 @@ namespace fs = std::filesystem;
 namespace {
 
 using Ints = std::vector<int>;
+struct Temp : TempDir { // a fresh current folder
+  Temp() : TempDir("files") {}
+  InFolder cd{path};
+};
 std::string Bytes(const void* p, std::size_t n) { return std::string(static_cast<const char*>(p), n); }
 std::string Pattern(std::size_t n) { // bytes that differ at every block size
   std::string s(n, '\0');
@@ -33,14 +35,11 @@ TEST(HostPaths, QuokkaFoldersAreBesideTheProgram) {
   BesideProgram beside;
   std::string data = beside.Put("data", "x", "d"), in = beside.Put("internal", "x", "i"),
               ex = beside.Put("external", "x", "e");
-  TempDir tmp("files");
-  InFolder cd(tmp.path);
+  Temp tmp;
   ZuGlfwGame game;
   WriteFile(tmp.path / data, "wrong");
-  std::string got;
-  for (const std::string& p : {data, in, in, ex})
-    got += game.LoadString(String(("quokka://" + p).c_str())).ToUtf8();
-  EXPECT_EQ(got, "diie");
+  for (auto [p, want] : {std::pair{data, "d"}, {in, "i"}, {in, "i"}, {ex, "e"}})
+    EXPECT_EQ(game.LoadString(String(("quokka://" + p).c_str())).ToUtf8(), want);
   for (const char* p : {"quokka://foo/x", "quokka://data", "quokka:///data/x", "quokka:data/x"})
     EXPECT_EQ(game.PathToFilePath(String(p)).ToUtf8(), "") << p;
   const char* cases[][2] = {{"img.png", "quokka://data/img.png"}, {"a/b:/c", "quokka://data/a/b:/c"},
@@ -52,8 +51,7 @@ TEST(HostPaths, QuokkaFoldersAreBesideTheProgram) {
 
 // Names are UTF-8, a NUL opens nothing; data around the 4096-byte block comes back whole, counted.
 TEST(HostFiles, NamesAndDataComeBackExactly) {
-  TempDir tmp("files");
-  InFolder cd(tmp.path);
+  Temp tmp;
   ZuGlfwGame game;
   std::fclose(game.OpenFile(String(u"naïve-€"), String("wb")));
   EXPECT_TRUE(fs::exists(tmp.path / "na\xC3\xAFve-\xE2\x82\xAC"));
@@ -88,8 +86,7 @@ std::string Png(int w, int h, const std::string& rgb) {
 
 // Only whole PNG files of 1..8192 pixels a side reach the decoder; each refusal is one line.
 TEST(HostImages, DecodesOnlyWholePngFilesOfAtMost8192PixelsASide) {
-  TempDir tmp("files");
-  InFolder cd(tmp.path);
+  Temp tmp;
   const std::string rgb = Pattern(18), good = Png(3, 2, rgb), row(8193 * 3, 'w'), zero(4, '\0');
   auto patched = [&](std::size_t at, const std::string& with) {
     return std::string(good).replace(at, with.size(), with);
@@ -122,6 +119,29 @@ TEST(HostImages, DecodesOnlyWholePngFilesOfAtMost8192PixelsASide) {
   }
 }
 
+// Audio readers by extension, letters in any case; 15 characters with the dot fit, 16 do not.
+TEST(HostAudio, TheReaderIsChosenByExtensionIgnoringCase) {
+  Temp tmp;
+  ZuAudioReader reader = [](std::FILE*, int* n, int* c, int* f, int* hz) {
+    return *n = 3, *c = *f = 2, *hz = 8000, static_cast<unsigned char*>(std::malloc(12));
+  };
+  std::string got,
+      out = StdoutOf([&] {
+        for (const char* ext : {".A", "zZ", "abcdefghijklmn", "abcdefghijklmno"})
+          ZuGlfwGame::SetAudioReader(ext, reader);
+        for (const char* name : {"x.a", "y.ZZ", "z.abcdefghijklmn", "w.abcdefghijklmno", "d.a/x"}) {
+          WriteFile(tmp.path / name, "pcm");
+          int n = 0, before = gc_ext_new_bytes.load();
+          std::free(ZuGlfwGame().LoadAudioData(String(name), &n, nullptr, nullptr, nullptr));
+          got += std::to_string(n) + "/" + std::to_string(gc_ext_new_bytes.load() - before) + " ";
+        }
+        for (const char* ext : {".a", ".zz", ".abcdefghijklmn"}) ZuGlfwGame::SetAudioReader(ext, nullptr);
+      });
+  EXPECT_EQ(got, "3/12 3/12 3/12 0/0 0/0 ");
+  EXPECT_EQ(out, "SetAudioReader: unusable extension\nLoadAudioData: no reader for this kind of file: "
+                 "w.abcdefghijklmno\nLoadAudioData: no reader for this kind of file: d.a/x\n");
+}
+
 std::string NotSaved(const char* why) {
   return std::string("SaveState: the state was not saved (") + why + "); the previous one is kept\n";
 }
@@ -129,8 +149,7 @@ std::string NotSaved(const char* why) {
 // The state round-trips exactly through a chain of links that stays, keeping the file's mode. A
 // failed save says why, returns -1 (nothing written) or -2 (write or rename failed), keeps the old.
 TEST(HostState, SavesWholeOrNotAtAll) {
-  TempDir tmp("files");
-  InFolder cd(tmp.path);
+  Temp tmp;
   ZuGame game;
   const fs::path file = tmp.path / "real/state"; // .quokkastate -> first -> /.../real/second -> state
   EXPECT_EQ(game.LoadState().Length(), 0);       // no file yet
@@ -188,8 +207,7 @@ TEST(HostDate, FillsAsFarAsTheArrayReaches) {
 // Only http(s):// addresses without control characters or broken surrogates; a refusal starts
 // nothing. An address goes whole as one argument, no shell, as UTF-8; the child is reaped.
 TEST(HostOpenUrl, OpensOnlyWebAddressesAsOneArgument) {
-  TempDir tmp("files");
-  InFolder cd(tmp.path);
+  Temp tmp;
   const std::string record = (tmp.path / "args").string(), oldPath = getenv("PATH");
   WriteFile(tmp.path / "bin/xdg-open", "#!/bin/sh\n{ printf '%s\\n' \"$#\"; printf '%s\\0' \"$@\"; } > '" +
                                            record + ".part'\nmv '" + record + ".part' '" + record + "'\n");
