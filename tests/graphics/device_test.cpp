@@ -1,79 +1,46 @@
-// tests/graphics/device_test.cpp — the graphics device and its surfaces over real OpenGL (Mesa
-// under the test display), checked through pixels read back and the device's draw counters.
+// tests/graphics/device_test.cpp — the graphics device over real OpenGL (Mesa under the test display):
+// pixels, vertices and draw counters; the drawing module: image frames, matrices, run-time errors.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <climits>
-#include <cstdint>
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <initializer_list>
-#include <string>
+#include <sstream>
 #include <tuple>
 #include <vector>
 
-#include <stb_image_write.h>
-
-#include "graphics/device.h"
-#include "graphics/surface.h"
+#include "graphics/drawing.h"
 #include "host/desktop_game.h"
-#include "tests/support/temp_files.h"
+#include "tests/support/runtime_output.h"
 
 namespace {
 
 constexpr int kW = 320, kH = 240;
-
-uint32_t Argb(int a, int r, int g, int b) {
-  return static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 |
-         static_cast<uint32_t>(b);
-}
-uint32_t Rgb(int r, int g, int b) { return Argb(255, r, g, b); } // opaque, as every window pixel is
-const uint32_t kBlack = Rgb(0, 0, 0), kWhite = Rgb(255, 255, 255);
-
-// "aarrggbb" for readable failures.
-std::string Hex(uint32_t p) {
-  char s[16];
-  std::snprintf(s, sizeof s, "%08x", p);
-  return s;
-}
-
-// A window pixel and the colour it should have, each channel to within 1 (rounding).
-struct Probe {
-  int x, y;
-  uint32_t argb;
-};
+constexpr uint32_t kBlack = 0xff000000, kWhite = 0xffffffff, kRed = 0xffff0000, kGreen = 0xff00ff00,
+                   kBlue = 0xff0000ff, kYellow = 0xffffff00;
+using V = std::vector<long long>;
 
 class Device : public ::testing::Test {
 protected:
-  static ZuGlfwGame* host;
-  static gxtkGraphics* dev;
-  static TempDir* files;
+  static inline ZuGlfwGame* host;
+  static inline gxtkGraphics* dev;
 
   static void OpenWindow() { host->SetGlfwWindow(kW, kH, 8, 8, 8, 8, 0, 0, false); }
-
   static void SetUpTestSuite() {
     ASSERT_TRUE(glfw2().Init()) << "no display";
     host = new ZuGlfwGame;
     host->SetDelegate(new ZuGameDelegate);
     host->SetSwapInterval(0);
     OpenWindow();
-    dev = new gxtkGraphics;
-    files = new TempDir("graphics");
+    zu_graphics_SetGraphicsDevice(dev = new gxtkGraphics);
   }
-  static void TearDownTestSuite() {
-    delete files;
-    glfw2().Terminate();
-  }
-
-  // A fresh frame in the state the drawing module leaves at its BeginRender, on black.
+  static void TearDownTestSuite() { glfw2().Terminate(); }
+  // A frame as the program starts one: identity, white, alpha 1, alpha blending, no scissor; black.
   void SetUp() override {
-    ASSERT_EQ((std::vector<int>{dev->BeginRender(), dev->Width(), dev->Height()}),
-              (std::vector<int>{1, kW, kH}));
-    dev->SetMatrix(1, 0, 0, 1, 0, 0);
-    dev->SetColor(255, 255, 255);
-    dev->SetAlpha(1);
-    dev->SetBlend(0);
-    dev->SetScissor(0, 0, kW, kH);
+    zu_graphics_context = new c_GraphicsContext;
+    ASSERT_EQ((V{dev->BeginRender(), dev->Width(), dev->Height()}), (V{1, kW, kH}));
+    zu_graphics_BeginRender();
+    dev->SetMatrix(1, 0, 0, 1, 0, 0); // the module hands its matrix over at its next draw
     dev->Cls(0, 0, 0);
   }
   void TearDown() override {
@@ -81,282 +48,283 @@ protected:
     gxtkSurface::refuseTextureSize = nullptr;
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   }
-
-  // Reads each probed pixel through the device and checks it.
-  static void ExpectPixels(std::initializer_list<Probe> probes) {
-    for (const Probe& p : probes) {
+  static void SetColor(uint32_t rgb) { dev->SetColor(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255); }
+  // (x, y, pixel) triples; each channel to within 1 (window pixels are opaque).
+  static void ExpectPixels(std::initializer_list<long long> probes) {
+    for (const long long* p = probes.begin(); p != probes.end(); p += 3) {
       Array<int> px(1);
-      dev->ReadPixels(px, p.x, p.y, 1, 1, 0, 1);
-      uint32_t got = static_cast<uint32_t>(px[0]);
-      bool near = true;
-      for (int shift = 0; shift < 32; shift += 8)
-        near = near && std::abs(static_cast<int>((got >> shift & 255) - (p.argb >> shift & 255))) <= 1;
-      EXPECT_TRUE(near) << "at " << p.x << "," << p.y << ": got " << Hex(got) << ", want " << Hex(p.argb);
+      dev->ReadPixels(px, p[0], p[1], 1, 1, 0, 1);
+      for (int s = 0; s < 32; s += 8)
+        EXPECT_NEAR(px[0] >> s & 255, p[2] >> s & 255, 1) << p[0] << "," << p[1] << std::hex << ": " << px[0];
     }
   }
-
-  // A 4 x 2 PNG: top row white, red, white at half alpha, transparent; bottom row green.
-  static gxtkSurface* LoadTestImage() {
-    std::vector<unsigned char> p = {255, 255, 255, 255, 255, 0, 0, 255, 255, 255, 255, 128, 9, 9, 9, 0};
-    for (int i = 0; i < 4; ++i) p.insert(p.end(), {0, 255, 0, 255});
-    std::string path = (files->path / "test.png").string();
-    EXPECT_NE(stbi_write_png(path.c_str(), 4, 2, 4, p.data(), 4 * 4), 0);
-    return dev->LoadSurface(String(path.c_str()));
-  }
 };
-ZuGlfwGame* Device::host;
-gxtkGraphics* Device::dev;
-TempDir* Device::files;
 
-TEST_F(Device, RectanglesPointsAndLinesLandOnTheirPixelsRowsTopToBottom) {
-  dev->SetColor(255, 0, 0);
-  dev->DrawRect(10, 20, 30, 40); // x 10..39, y 20..59
-  dev->SetColor(0, 255, 0);
-  dev->DrawRect(0, 0, 2, 1); // one row at the very top
-  // 64 x 64 from the top-left corner, into an array at offset 3 with rows 70 apart.
-  Array<int> px(3 + 64 * 70);
-  dev->ReadPixels(px, 0, 0, 64, 64, 3, 70);
-  auto at = [&](int x, int y) { return Hex(static_cast<uint32_t>(px[3 + y * 70 + x])); };
-  const std::string red = Hex(Rgb(255, 0, 0)), green = Hex(Rgb(0, 255, 0)), black = Hex(kBlack);
-  EXPECT_EQ((std::vector<std::string>{at(0, 0), at(1, 0), at(0, 1), at(10, 20), at(39, 59)}),
-            (std::vector<std::string>{green, green, black, red, red}));
-  EXPECT_EQ((std::vector<std::string>{at(9, 20), at(40, 20), at(10, 19), at(10, 60)}),
-            (std::vector<std::string>{black, black, black, black}));
-  EXPECT_EQ(px[0], 0); // before the offset: untouched
-
-  dev->SetColor(255, 255, 255);
-  dev->DrawPoint(5, 7); // at pixel centres
-  dev->DrawLine(100, 12, 120, 12);
-  ExpectPixels({{5, 7, kWhite}, {5, 6, kBlack}, {6, 7, kBlack}, {110, 12, kWhite}, {110, 13, kBlack}});
-}
-
-TEST_F(Device, ColoursArePremultipliedOrAddedByTheBlendMode) {
-  dev->Cls(0, 0, 255);
-  dev->SetColor(255, 0, 10);
-  dev->SetAlpha(0.5f);
-  dev->DrawRect(0, 0, 8, 8);
-  dev->SetBlend(1);
-  dev->SetColor(100, 100, 100);
-  dev->SetAlpha(0.5f); // adds the premultiplied colour (50, 50, 50) as it is
-  dev->DrawRect(20, 0, 8, 8);
-  dev->SetColor(255, 0, 0);
-  dev->SetAlpha(1);
-  dev->DrawRect(20, 0, 4, 4); // red saturates
-  dev->SetBlend(0);
-  // Over blue: red 127, blue 5 + 255 * 128/255; alpha stays 1.
-  ExpectPixels({{4, 4, Rgb(127, 0, 133)}, {26, 6, Rgb(50, 50, 255)}, {21, 1, Rgb(255, 50, 255)}});
-}
-
-TEST_F(Device, ScissorClipsWithYFlippedAndTheWholeWindowTurnsItOff) {
-  dev->SetScissor(10, 20, 30, 5); // x 10..39, y 20..24 from the top
-  EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
-  dev->DrawRect(0, 0, 64, 64);
-  dev->SetScissor(0, 0, kW, kH);
-  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
-  dev->DrawRect(100, 100, 2, 2);
-  ExpectPixels({{10, 20, kWhite}, {39, 24, kWhite}, {101, 101, kWhite}}); // inside; unclipped again
-  ExpectPixels({{9, 22, kBlack}, {40, 22, kBlack}, {20, 19, kBlack}, {20, 25, kBlack}}); // outside
-}
-
-TEST_F(Device, ClsDropsPendingDrawsAndClearsWithAlphaOne) {
+TEST_F(Device, ShapesLandOnTheirPixelsReadTopRowFirstAndClsDropsWhatIsPending) {
   dev->DrawRect(0, 0, 50, 50);
-  long long calls = dev->drawCalls;
-  dev->Cls(10, 20, 30);
-  EXPECT_EQ(dev->batchCount, 0);
-  dev->Flush();
-  EXPECT_EQ(dev->drawCalls, calls);
-  ExpectPixels({{25, 25, Rgb(10, 20, 30)}, {100, 100, Rgb(10, 20, 30)}});
+  dev->Cls(10, 255, 128); // exact: a clear does not round
+  dev->DrawPoint(5, 7);   // at pixel centres
+  dev->DrawLine(100, 12, 120, 12);
+  SetColor(kRed);
+  dev->DrawRect(10, 20, 30, 40); // x 10..39, y 20..59
+  Array<int> px(7);
+  dev->ReadPixels(px, 9, 19, 2, 2, 1, 3); // rows 19 and 20 of x 9 and 10, at offset 1, 3 apart
+  const uint32_t c = 0xff0aff80;
+  EXPECT_EQ((std::vector<uint32_t>(px.begin(), px.end())), (std::vector<uint32_t>{0, c, c, 0, c, kRed, 0}));
+  ExpectPixels({39, 20, kRed,   10, 59, kRed, 39, 59, kRed, 40,  59, c,      39,  60, c,
+                5,  7,  kWhite, 5,  6,  c,    6,  7,  c,    110, 12, kWhite, 110, 13, c});
 }
 
-TEST_F(Device, PixelRequestsOutsideTheArrayOrTheSurfaceMoveNothing) {
-  dev->DrawRect(0, 0, 8, 8);
-  Array<int> px(4);
-  const int cases[][4] = {{0, 2, 3, 2},  {1, 2, 2, 2},       {-1, 1, 1, 1},
-                          {1, 1, 3, -1}, {0, 1, 2, INT_MAX}, {0, 0, 1, 1}};
-  for (auto [offset, w, h, pitch] : cases) { // offset, width, height, pitch
-    dev->ReadPixels(px, 0, 0, w, h, offset, pitch);
-    EXPECT_EQ((std::vector<int>(px.begin(), px.end())), (std::vector<int>{0, 0, 0, 0})) << offset << " " << w;
+// Rows: under, colour, alpha, blend mode, pixel. Premultiplied alpha blending but for mode 1: adds.
+TEST_F(Device, ColoursArePremultipliedAndBlendedOrAddedOverWhatIsThere) {
+  const std::tuple<uint32_t, uint32_t, float, int, uint32_t> rows[] = {
+      {kBlue, 0xffff000a, 0.5f, 0, 0xff7f0085}, {kBlue, kRed, 1, 0, kRed},
+      {kBlue, kRed, 0.5f, 2, 0xff7f0080},       {kBlue, 0xff646464, 0.5f, 1, 0xff3232ff},
+      {kBlue, kRed, 1, 1, 0xffff00ff},          {0xffc80000, 0xff640000, 1, 1, kRed}};
+  for (auto [under, colour, alpha, blend, want] : rows) {
+    dev->Cls(under >> 16 & 255, under >> 8 & 255, under & 255);
+    dev->SetBlend(blend);
+    SetColor(colour);
+    dev->SetAlpha(alpha);
+    dev->DrawRect(0, 0, 8, 8);
+    ExpectPixels({4, 4, want});
   }
-  dev->ReadPixels(px, 0, 0, 1, 2, 3, -3); // a negative pitch that stays inside: rows upwards
-  EXPECT_EQ(static_cast<uint32_t>(px[0]), kWhite);
-
-  gxtkSurface* s = dev->CreateSurface(3, 3);
-  Array<int> blue(9);
-  for (int& p : blue) p = static_cast<int>(Rgb(0, 0, 255));
-  dev->WritePixels2(s, blue, 2, 2, 2, 2, 0, 2);  // past the right and bottom edges
-  dev->WritePixels2(s, blue, -1, 0, 2, 2, 0, 2); // before the left edge
-  dev->WritePixels2(s, blue, 0, 0, 3, 3, 1, 3);  // more than the array holds
-  EXPECT_EQ(s->pixels, nullptr);                 // nothing was written, so no pixel copy either
-  s->Discard();
 }
 
-TEST_F(Device, PngSurfaceIsPremultipliedTintedAndFaded) {
-  gxtkSurface* s = LoadTestImage();
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ((std::vector<int>{s->Width(), s->Height(), s->depth}), (std::vector<int>{4, 2, 4}));
-  // Premultiplied in memory: white at alpha 128 is 128, 128, 128, 128; transparent is 0.
-  EXPECT_EQ(std::vector<int>(s->pixels + 8, s->pixels + 16),
-            (std::vector<int>{128, 128, 128, 128, 0, 0, 0, 0}));
-  EXPECT_EQ(dev->LoadSurface(String((files->path / "missing.png").c_str())), nullptr);
-
-  // Each texel 8 x 8 pixels. Tinted orange at full alpha over black.
-  dev->SetColor(255, 128, 0);
-  dev->SetMatrix(8, 0, 0, 8, 0, 0);
-  dev->DrawSurface(s, 0, 0);
-  // Faded white over blue, below.
-  dev->SetColor(0, 0, 200);
-  dev->SetMatrix(1, 0, 0, 1, 0, 0);
-  dev->DrawRect(0, 40, 32, 16);
-  dev->SetColor(255, 255, 255);
-  dev->SetAlpha(0.5f);
-  dev->SetMatrix(8, 0, 0, 8, 0, 40);
-  dev->DrawSurface(s, 0, 0);
-  // Tinted: white, red, half-alpha white (premultiplied), transparent, green, beyond the surface.
-  ExpectPixels({{4, 4, Rgb(255, 128, 0)},
-                {12, 4, Rgb(255, 0, 0)},
-                {20, 4, Rgb(128, 64, 0)},
-                {28, 4, kBlack},
-                {4, 12, Rgb(0, 128, 0)},
-                {36, 4, kBlack}});
-  ExpectPixels({{4, 44, Rgb(127, 127, 227)}, {28, 44, Rgb(0, 0, 200)}}); // faded over blue; transparent
+// A request reads or writes exactly w x h ints when the array holds them, and nothing otherwise.
+TEST_F(Device, PixelRequestsTouchOnlyWhatTheArrayAndTheSurfaceHold) {
+  dev->DrawRect(0, 0, 8, 8);
+  const int reads[][5] = {// offset, width, height, pitch, fits
+                          {0, 4, 1, 4, 1},  {1, 4, 1, 4, 0},  {0, 2, 2, 2, 1},
+                          {0, 2, 2, 3, 0},  {-1, 1, 1, 1, 0}, {3, 1, 2, -3, 1},
+                          {2, 1, 2, -3, 0}, {0, 1, 0, 1, 0},  {0, 1, 2, 2147483647, 0}};
+  for (auto [offset, w, h, pitch, fits] : reads) {
+    Array<int> px(4);
+    dev->ReadPixels(px, 0, 0, w, h, offset, pitch);
+    EXPECT_EQ(std::count(px.begin(), px.end(), -1), fits * w * h) << offset << " " << w << "x" << h;
+  }
+  // A rectangle of a 3 x 3 surface, inside it or not.
+  const int rects[][5] = {
+      {1, 1, 2, 2, 1}, {2, 1, 2, 1, 0}, {1, 2, 1, 2, 0}, {-1, 0, 1, 1, 0}, {0, -1, 1, 1, 0}};
+  for (auto [x, y, w, h, inside] : rects) {
+    gxtkSurface* s = dev->CreateSurface(3, 3);
+    dev->WritePixels2(s, Array<int>(4), x, y, w, h, 0, 2);
+    EXPECT_EQ(s->pixels != nullptr, inside) << x << "," << y << " " << w << "x" << h; // a pixel copy
+  }
+  EXPECT_EQ(dev->LoadSurface(String("/nonexistent/missing.png")), nullptr);
 }
 
-TEST_F(Device, SurfaceIsRebuiltFromItsPixelsInANewContext) {
-  gxtkSurface* s = LoadTestImage();
-  ASSERT_NE(s, nullptr);
-  int seq = glfwGraphicsSeq;
-  dev->EndRender();
-  OpenWindow(); // new window, new context
-  ASSERT_EQ(glfwGraphicsSeq, seq + 1);
-  SetUp();
-  dev->SetMatrix(8, 0, 0, 8, 0, 0);
-  dev->DrawSurface2(s, 0, 0, 1, 0, 3, 2); // from the red texel on
-  dev->Flush();
-  EXPECT_EQ(s->contextSeq, seq + 1);
-  ExpectPixels(
-      {{4, 4, Rgb(255, 0, 0)}, {12, 4, Rgb(128, 128, 128)}, {20, 4, kBlack}, {4, 12, Rgb(0, 255, 0)}});
-  s->Discard();
-  EXPECT_EQ(s->pixels, nullptr);
-}
-
-TEST_F(Device, WrittenPixelsOfAnOddWidthSurfaceAreKeptPremultipliedAndDrawn) {
-  gxtkSurface* s = dev->CreateSurface(3, 3);
-  EXPECT_EQ(s->pixels, nullptr);
-  Array<int> src(1 + 9);
-  for (int i = 0; i < 9; ++i) src[1 + i] = static_cast<int>(Rgb(0, 0, 255)); // blue
-  dev->WritePixels2(s, src, 0, 0, 3, 3, 1, 3);                               // whole rows: one upload
-  src[0] = static_cast<int>(Rgb(255, 255, 0));
-  src[1] = static_cast<int>(Argb(128, 255, 0, 0));
-  dev->WritePixels2(s, src, 1, 1, 2, 1, 0, 2); // part of a row: row by row
-  ASSERT_NE(s->pixels, nullptr);
-  const unsigned char* p = s->pixels + (1 * 3 + 2) * 4; // (2, 1): red at half alpha, premultiplied
-  EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{128, 0, 0, 128}));
-
-  dev->SetMatrix(8, 0, 0, 8, 0, 0);
-  dev->DrawSurface(s, 0, 0);
-  const uint32_t blue = Rgb(0, 0, 255);
-  ExpectPixels({{4, 4, blue}, {12, 12, Rgb(255, 255, 0)}, {20, 12, Rgb(128, 0, 0)}, {20, 20, blue}});
-}
-
-TEST_F(Device, RefusedTextureSizeIsRetriedAtPowerOfTwo) {
-  gxtkSurface::refuseTextureSize = [](int w, int h) { return w == 100 && h == 60; };
-  gxtkSurface* s = dev->CreateSurface(100, 60);
-  EXPECT_NE(s->contextSeq, glfwGraphicsSeq); // no texture memory until it is first drawn
-  s->Bind();                                 // as its first drawing does
+// Pixels written before the texture exists wait in the pixel copy, later ones reach both, and a
+// new context rebuilds the texture from the copy; a refused size is retried at powers of two.
+TEST_F(Device, SurfacePixelsArePremultipliedAndReachTheTextureInEveryContext) {
+  gxtkSurface::refuseTextureSize = [](int w, int h) { return w == 4 && h == 3; };
+  gxtkSurface* s = dev->CreateSurface(4, 3);
+  const uint32_t top[] = {kWhite, kRed, 0x80ffffff, 0x00090909}; // white at half alpha, transparent
+  Array<int> src(1 + 12);
+  for (int i = 0; i < 12; ++i) src[1 + i] = static_cast<int>(i < 4 ? top[i] : kBlue);
+  dev->WritePixels2(s, src, 0, 0, 4, 3, 1, 4); // filling the array exactly
+  s->Bind();                                   // as its first drawing does
   GLint tw = 0, th = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
-  EXPECT_EQ((std::vector<int>{tw, th}), (std::vector<int>{128, 64}));
-
-  std::vector<int> fill(100 * 60, static_cast<int>(Rgb(0, 255, 0)));
-  dev->WritePixels2(s, Array<int>(fill.data(), 100 * 60), 0, 0, 100, 60, 0, 100);
-  dev->DrawSurface(s, 10, 10);
-  // The image sits in the texture's top-left corner and fills exactly its quad.
-  const uint32_t green = Rgb(0, 255, 0);
-  ExpectPixels({{10, 10, green}, {109, 69, green}, {110, 40, kBlack}, {50, 70, kBlack}});
-}
-
-TEST_F(Device, ThreeHundredRectsAreTwoDrawsAndKindChangesStartNewBatches) {
-  long long calls = dev->drawCalls, batches = dev->batchesDrawn;
-  for (int i = 0; i < 256; ++i) dev->DrawRect(static_cast<float>(i), 0, 1, 1);
-  EXPECT_EQ((std::vector<long long>{dev->batchCount, dev->drawCalls}), (std::vector<long long>{1024, calls}));
-  for (int i = 256; i < 300; ++i) dev->DrawRect(static_cast<float>(i), 0, 1, 1);
-  // The full batch of 256 quads is drawn only when the next quad needs room.
-  EXPECT_EQ((std::vector<long long>{dev->batchCount, dev->drawCalls}),
-            (std::vector<long long>{44 * 4, calls + 1}));
-  dev->Flush();
-  EXPECT_EQ((std::vector<long long>{dev->drawCalls, dev->batchesDrawn}),
-            (std::vector<long long>{calls + 2, batches + 2}));
-  ExpectPixels({{299, 0, kWhite}});
-
-  dev->DrawPoint(1, 1);
-  dev->DrawRect(2, 2, 1, 1);
-  dev->DrawPoint(3, 3);
-  dev->Flush();
-  EXPECT_EQ(dev->batchesDrawn, batches + 5);
-}
-
-TEST_F(Device, BlendScissorAndTextureChangesFlushColourAndMatrixDoNot) {
-  long long calls = dev->drawCalls;
-  dev->DrawRect(0, 0, 1, 1);
-  dev->SetColor(1, 2, 3);
-  dev->SetAlpha(0.25f);
-  dev->SetMatrix(2, 0, 0, 2, 5, 5);
-  dev->DrawRect(0, 0, 1, 1);
-  EXPECT_EQ((std::vector<long long>{dev->batchCount, dev->drawCalls}), (std::vector<long long>{8, calls}));
-  dev->SetBlend(1);
-  EXPECT_EQ(dev->drawCalls, calls + 1);
-  dev->DrawRect(0, 0, 1, 1);
-  dev->SetScissor(1, 1, 10, 10);
-  EXPECT_EQ((std::vector<long long>{dev->batchCount, dev->drawCalls}),
-            (std::vector<long long>{0, calls + 2}));
-  dev->SetScissor(0, 0, kW, kH);
-  dev->SetBlend(0);
-
-  gxtkSurface* a = dev->CreateSurface(2, 2);
-  gxtkSurface* b = dev->CreateSurface(2, 2);
-  long long batches = dev->batchesDrawn;
-  for (gxtkSurface* s : {a, a, b, a}) dev->DrawSurface(s, 0, 0);
-  dev->Flush();
-  EXPECT_EQ((std::vector<long long>{dev->drawCalls, dev->batchesDrawn}),
-            (std::vector<long long>{calls + 5, batches + 3}));
-  a->Discard();
-  b->Discard();
-}
-
-TEST_F(Device, OvalSegmentCountsFollowTheRadiiOnScreen) {
-  dev->DrawOval(0, 0, 4, 4);
-  EXPECT_EQ(dev->batchKind, 12);
-  long long calls = dev->drawCalls;
-  dev->DrawOval(0, 0, 50, 50);
-  dev->DrawOval(10, 10, 50, 50); // same kind: one batch, one fan each
-  EXPECT_EQ((std::vector<long long>{dev->batchKind, dev->batchCount, dev->drawCalls}),
-            (std::vector<long long>{48, 96, calls + 1}));
-  dev->DrawOval(0, 0, 1e10f, -1e10f); // radii beyond any int: the most segments
-  EXPECT_EQ(dev->batchKind, 1024);
-  dev->Cls(0, 0, 0);
-  dev->SetMatrix(2, 0, 0, 2, 0, 0); // transformed: radii measured on screen, 50 + 50
-  dev->DrawOval(0, 0, 50, 50);
-  EXPECT_EQ(dev->batchKind, 100);
-  // The points lie on the ellipse: the first at angle 0 (right), a quarter on at the top.
-  const gxtkVertex* v = dev->batchVertices;
-  for (auto [i, x, y] : {std::tuple{0, 100.f, 50.f}, {25, 50.f, 0.f}}) {
-    EXPECT_NEAR(v[i].x, x, 1e-3) << i;
-    EXPECT_NEAR(v[i].y, y, 1e-3) << i;
+  src[0] = static_cast<int>(kYellow);
+  src[1] = static_cast<int>(0x80ff0000);       // red at half alpha
+  dev->WritePixels2(s, src, 1, 1, 2, 1, 0, 2); // part of a row
+  std::fill(src.begin(), src.end(), static_cast<int>(kGreen));
+  dev->WritePixels2(s, src, 0, 2, 4, 1, 0, 4); // a whole row
+  const unsigned char* p = s->pixels + (1 * 4 + 2) * 4;
+  EXPECT_EQ((V{tw, th, p[0], p[1], p[2], p[3]}), (V{4, 4, 128, 0, 0, 128}));
+  float quad[] = {0, 0, 0, 0, 1, 0, 1, 0, 1, 1, 1, 1, 0, 1, 0, 1}; // (x, y, u, v)
+  for (int context = 0; context < 2; ++context) {
+    if (context) dev->EndRender(), OpenWindow(), SetUp(); // a new window, a new context
+    dev->SetMatrix(8, 0, 0, 8, 0, 0);                     // texels of 8 x 8 pixels, from the red one on
+    dev->DrawSurface2(s, 0, 0, 1, 0, 3, 3);
+    dev->SetMatrix(8, 0, 0, 8, 0, 40);
+    dev->DrawPoly2(Array<float>(quad, 16), s, 1, 1);
+    dev->SetMatrix(8, 0, 0, 8, 20, 40);
+    dev->DrawPoly2(Array<float>(quad, 16), s, 0, 2);
+    ExpectPixels({4,  4,  kRed,       12, 4,  0xff808080, 20, 4,  kBlack, 4,  12, kYellow,
+                  12, 12, 0xff800000, 20, 12, kBlue,      4,  20, kGreen, 28, 4,  kBlack,
+                  4,  28, kBlack,     4,  44, kYellow,    24, 44, kGreen});
   }
 }
 
-TEST_F(Device, PolygonsOfNoneOrTooManyVerticesDrawNothing) {
-  dev->DrawPoly(Array<float>());
-  dev->DrawPoly(Array<float>(1025 * 2));
-  EXPECT_EQ(dev->batchCount, 0);
-  dev->DrawPoly(Array<float>(1024 * 2)); // the most a batch takes
-  long long calls = dev->drawCalls;
-  float tri[] = {0, 0, 10, 0, 0, 10};
-  dev->DrawPoly(Array<float>(tri, 6)); // three vertices: kind 3
-  EXPECT_EQ(dev->batchKind, 3);
-  EXPECT_EQ(dev->drawCalls, calls + 1); // the 1024-gon, one fan
-  ExpectPixels({{2, 2, kWhite}, {8, 8, kBlack}});
+// A full batch is drawn only when the next quad needs room; blend, scissor, kind and texture
+// changes break a batch, colour and matrix changes do not.
+TEST_F(Device, BatchesBreakWhenFullAndAtBlendScissorKindAndTextureChanges) {
+  long long calls = dev->drawCalls, batches = dev->batchesDrawn, vertices = dev->verticesDrawn;
+  for (int i = 0; i < 257; ++i) dev->DrawRect(static_cast<float>(i), 0, 1, 1);
+  dev->SetColor(1, 2, 3);
+  dev->SetMatrix(2, 0, 0, 2, 5, 5);
+  dev->DrawRect(0, 0, 1, 1);
+  EXPECT_EQ((V{dev->batchCount, dev->drawCalls - calls}), (V{8, 1}));
+  dev->SetBlend(1);
+  dev->DrawRect(0, 0, 1, 1);
+  dev->SetScissor(1, 1, 10, 10);
+  dev->DrawPoint(1, 1);
+  dev->DrawLine(0, 0, 1, 1);
+  gxtkSurface* a = dev->CreateSurface(2, 2);
+  for (gxtkSurface* s : {a, a, dev->CreateSurface(2, 2), a}) dev->DrawSurface(s, 0, 0);
+  dev->Flush();
+  EXPECT_EQ((V{dev->drawCalls - calls, dev->batchesDrawn - batches, dev->verticesDrawn - vertices}),
+            (V{8, 8, 1024 + 8 + 4 + 1 + 2 + 8 + 4 + 4}));
+  ExpectPixels({255, 0, kWhite}); // the last quad of the full batch
+}
+
+// The drawing module: BeginRender resets colour, alpha, blend, scissor and the matrix stack; a
+// changed matrix reaches the device at the next draw; the scissor clips whole pixels, y from the
+// top; images are drawn with their handle at the point given, DrawImage2 scaling about it.
+TEST_F(Device, TheDrawingModuleResetsTheStateClipsAndDrawsImagesAtTheirHandles) {
+  gxtkSurface* s = dev->CreateSurface(12, 4); // two frames of 6 x 4, red then green
+  Array<int> px(48);
+  for (int i = 0; i < 48; ++i) px[i] = static_cast<int>(i % 12 < 6 ? kRed : kGreen);
+  dev->WritePixels2(s, px, 0, 0, 12, 4, 0, 12);
+  c_Image* img = (new c_Image)->p_Init(s, 2, c_Image::PadX | c_Image::PadY | c_Image::HandleAtCentre);
+  zu_graphics_SetColor(0, 0, 0);
+  zu_graphics_SetAlpha(0.5f);
+  zu_graphics_Translate(5, 5);
+  zu_graphics_PushMatrix();
+  zu_graphics_BeginRender();
+  zu_graphics_SetScissor(0, 10, kW, kH); // the window's size, not its place: still a scissor
+  zu_graphics_DrawRect(0, 0, 4, 20);
+  zu_graphics_SetScissor(0.9f, 2.5f, 200.9f, 100.5f); // x 0..199, y 2..101
+  zu_graphics_DrawRect(198, 98, 4, 8);
+  zu_graphics_Translate(10, 0);
+  zu_graphics_DrawEllipse(140, 50, 10, 5); // x 150 +- 10, y 50 +- 5
+  zu_graphics_DrawImage(img, 20, 20, 1);   // frame 1: 4 x 2 from (7, 1), its handle (2, 1) at (30, 20)
+  zu_graphics_DrawImage2(img, 50, 50, 0, 4, 4, 0);
+  ExpectPixels({1,   5,  kBlack, 1,   15, kWhite, 199, 101, kWhite, 200, 101, kBlack, 199, 102, kBlack,
+                150, 50, kWhite, 158, 50, kWhite, 162, 50,  kBlack, 150, 57,  kBlack, 28,  19,  kGreen,
+                31,  20, kGreen, 27,  20, kBlack, 32,  20,  kBlack, 29,  21,  kBlack, 52,  46,  kRed,
+                67,  53, kRed,   51,  50, kBlack, 68,  50,  kBlack, 60,  54,  kBlack});
+}
+
+// Ovals: segments follow the radii on screen (whole pixels when untransformed), in fours, 12 to
+// 1024 (rows: the matrix, the size, the segments). Polygons: 1 to 1024 vertices.
+TEST_F(Device, MatricesMoveTheVerticesAndOvalsAndPolygonsGetTheirKinds) {
+  const float ovals[][7] = {
+      {1, 0, 0, 1, 4, 4, 12},      {1, 0, 0, 1, 17.8f, 15.8f, 12},    {1, 0, 0, 1, 26, 26, 24},
+      {1, 0, 0, 1, 2048, 8, 1024}, {1, 0, 0, 1, 1e10f, -1e10f, 1024}, {2, 0, 0, 2, 17.8f, 15.8f, 32},
+      {0, 1, -1, 0, 30, 10, 20},   {0, 2, 0, 1, 20, 8, 24},           {1, 0, 0, 1, 100, 60, 80}};
+  for (auto [ix, iy, jx, jy, w, h, n] : ovals) {
+    dev->Cls(0, 0, 0);
+    dev->SetMatrix(ix, iy, jx, jy, 0, 0);
+    dev->DrawOval(0, 0, w, h);
+    EXPECT_EQ(dev->batchCount, n) << w << " " << ix << " " << iy;
+  }
+  for (auto [n, count] : {std::pair{0, 0}, {1, 1}, {1024, 1024}, {1025, 0}}) {
+    dev->Cls(0, 0, 0);
+    dev->DrawPoly(Array<float>(n * 2));
+    EXPECT_EQ(dev->batchCount, count) << n;
+  }
+  const float points[][8] = {// each entry on its own; where the point (3, 5) lands
+                             {1, 0, 0, 1, 0, 0, 3.5f, 5.5f},  {2, 0, 0, 1, 0, 0, 6.5f, 5.5f},
+                             {1, 1, 0, 1, 0, 0, 3.5f, 8.5f},  {1, 0, 1, 1, 0, 0, 8.5f, 5.5f},
+                             {1, 0, 0, 2, 0, 0, 3.5f, 10.5f}, {1, 0, 0, 1, 7, 0, 10.5f, 5.5f},
+                             {1, 0, 0, 1, 0, 7, 3.5f, 12.5f}};
+  for (auto [ix, iy, jx, jy, tx, ty, x, y] : points) {
+    dev->SetMatrix(ix, iy, jx, jy, tx, ty);
+    dev->DrawPoint(3, 5);
+    const gxtkVertex& v = dev->batchVertices[dev->batchCount - 1];
+    EXPECT_EQ((std::vector<float>{v.x, v.y}), (std::vector<float>{x, y})) << ix << iy << jx << jy << tx << ty;
+  }
+}
+
+// Frame size, corners, handle and flags of a strip (frame width 0) or of frames laid out row by row.
+// Rows: the surface, frame width and height, frames, flags, start x and source rectangle; the image.
+TEST_F(Device, FramesAreLaidOutAndFlagsPadCentreAndMarkOnlyAWholeSurface) {
+  const int C = c_Image::HandleAtCentre, X = c_Image::PadX, Y = c_Image::PadY, W = c_Image::WholeSurface;
+  const std::tuple<int, int, int, int, int, int, std::vector<int>, const char*> rows[] = {
+      {20, 10, 0, 0, 1, 0, {}, "20x10 0,0 h0,0 f65536"},
+      {20, 10, 0, 0, 2, W, {}, "10x10 0,0 10,0 h0,0 f0"},
+      {40, 20, 0, 0, 2, C | Y, {}, "20x18 0,1 20,1 h10,9 f4"},
+      {30, 12, 0, 0, 3, X | Y, {}, "8x10 1,1 11,1 21,1 h0,0 f6"},
+      {64, 96, 32, 32, 5, 0, {0, 0, 0, 64, 96}, "32x32 0,0 32,0 0,32 32,32 0,64 h0,0 f0"},
+      {200, 200, 32, 32, 2, 0, {32, 100, 50, 64, 64}, "32x32 132,50 100,82 h0,0 f0"},
+      {20, 10, 10, 10, 1, 0, {0, 0, 0, 20, 10}, "10x10 0,0 h0,0 f0"},
+      {16, 16, 16, 16, 1, C, {0, 0, 0, 16, 16}, "16x16 0,0 h8,8 f65536"}};
+  for (auto& [w, h, fw, fh, frames, flags, src, want] : rows) {
+    gxtkSurface* s = dev->CreateSurface(w, h);
+    c_Image* img =
+        fw ? (new c_Image)
+                 ->p_Init2(s, src[0], 0, fw, fh, frames, flags, nullptr, src[1], src[2], src[3], src[4])
+           : (new c_Image)->p_Init(s, frames, flags);
+    std::ostringstream got;
+    got << img->m_width << "x" << img->m_height;
+    for (c_Frame* f : img->m_frames) got << " " << f->m_x << "," << f->m_y;
+    got << " h" << img->m_handleX << "," << img->m_handleY << " f" << img->m_flags;
+    EXPECT_EQ(got.str(), want);
+  }
+}
+
+// Depths 2 and 4 are premultiplied by alpha / 255, truncated; 1 and 3 have no alpha. Rows: the
+// depth, two pixels in, the same out.
+TEST_F(Device, LoadedPixelsArePremultipliedOnlyWhereTheyHaveAlpha) {
+  const std::tuple<int, std::vector<int>, std::vector<int>> rows[] = {
+      {1, {200, 100}, {200, 100}},
+      {2, {200, 100, 255, 255}, {78, 100, 255, 255}},
+      {3, {200, 100, 50, 255, 255, 255}, {200, 100, 50, 255, 255, 255}},
+      {4, {255, 200, 100, 128, 255, 255, 255, 255}, {128, 100, 50, 128, 255, 255, 255, 255}}};
+  for (auto& [depth, in, want] : rows) {
+    unsigned char* data = static_cast<unsigned char*>(std::malloc(in.size()));
+    std::copy(in.begin(), in.end(), data);
+    gxtkSurface* s = new gxtkSurface;
+    s->SetData(data, 2, 1, depth);
+    EXPECT_EQ(std::vector<int>(s->pixels, s->pixels + in.size()), want) << depth;
+  }
+}
+
+TEST_F(Device, MatricesComposeWithTheNewTransformFirstAndTheStackRestoresThemExactly) {
+  c_GraphicsContext* c = zu_graphics_context;
+  auto Matrix = [c] { return std::vector<float>{c->m_ix, c->m_iy, c->m_jx, c->m_jy, c->m_tx, c->m_ty}; };
+  float m[] = {1, 2, 3, 4, 5, 6}, t[] = {2, 3, 4, 5, 6, 7};
+  zu_graphics_SetMatrix2(Array<float>(m, 6));
+  zu_graphics_Transform2(Array<float>(t, 6)); // (x, y) -> m(t(x, y))
+  EXPECT_EQ(Matrix(), (std::vector<float>{11, 16, 19, 28, 32, 46}));
+  zu_graphics_SetMatrix(2, 0, 0, 3, 1, 1);
+  zu_graphics_Scale(0.5f, 2);
+  EXPECT_EQ(Matrix(), (std::vector<float>{1, 0, 0, 6, 1, 1}));
+  zu_graphics_SetMatrix(1, 0, 0, 1, 10, 0);
+  zu_graphics_Rotate(30); // anticlockwise on screen, y down
+  const float turned[] = {0.8660254f, -0.5f, 0.5f, 0.8660254f, 10, 0};
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(Matrix()[i], turned[i], 1e-6) << i;
+  for (int i = 0; i <= 6; ++i) { // the identity and each entry changed on its own
+    float e[] = {1, 0, 0, 1, 0, 0};
+    if (i < 6) e[i] += 0.5f;
+    zu_graphics_SetMatrix2(Array<float>(e, 6));
+    EXPECT_EQ(c->m_transformed, i < 6) << i;
+  }
+  std::vector<std::vector<float>> saved;
+  for (int i = 0; i < 40; ++i) { // beyond the 32 levels the stack starts with
+    zu_graphics_SetMatrix(i, i + 0.5f, -i, 2, i * 3.f, 1.f - i);
+    saved.push_back(Matrix());
+    zu_graphics_PushMatrix();
+  }
+  EXPECT_EQ((std::vector<int>{c->m_matrixStack.Length(), c->m_matrixSp}), (std::vector<int>{384, 240}));
+  for (int i = 39; i >= 0; --i) {
+    zu_graphics_PopMatrix();
+    EXPECT_EQ(Matrix(), saved[i]) << i;
+  }
+}
+
+TEST(DrawingDeath, MisusesAreRunTimeErrors) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  zu_graphics_context = new c_GraphicsContext;
+  zu_graphics_SetGraphicsDevice(new gxtkGraphics); // no window: nothing reaches the screen
+  zu_graphics_BeginRender();
+  c_Image* img = (new c_Image)->p_Init(zu_graphics_device->CreateSurface(16, 8), 2, 0);
+  EXPECT_RUNTIME_ERROR(img->p_Init(img->m_surface, 1, 0), "Image already initialized");
+  EXPECT_RUNTIME_ERROR((new c_Image)->p_Init2(img->m_surface, 0, 0, 8, 8, 3, 0, nullptr, 0, 0, 16, 8),
+                       "Image frame outside surface"); // a second row of one
+  EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage(img, 0, 0, 2), "Image frame index out of range");
+  EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage2(img, 0, 0, 0, 1, 1, -1), "Image frame index out of range");
+  EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage(nullptr, 0, 0, 0), "Cannot draw a null image");
+  zu_graphics_PushMatrix();
+  zu_graphics_PopMatrix();
+  EXPECT_RUNTIME_ERROR(zu_graphics_PopMatrix(), "Matrix stack underflow");
+  zu_graphics_EndRender();
+  EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage(img, 0, 0, 0),
+                       "Rendering operations can only be performed inside OnRender");
 }
 
 } // namespace
