@@ -110,7 +110,9 @@ int zu_atoi(const char* p) {
 int String::ToInt() const {
   char buf[64];
   int n = Length() < 63 ? Length() : 63;
-  for (int i = 0; i < n; ++i) buf[i] = static_cast<char>(rep->data[i]);
+  // Only ASCII reads as itself: a wider character cut to its low byte could pass for a digit
+  // (U+0135 for '5').
+  for (int i = 0; i < n; ++i) buf[i] = rep->data[i] < 0x80 ? static_cast<char>(rep->data[i]) : '\x7f';
   buf[n] = 0;
   return zu_atoi(buf);
 }

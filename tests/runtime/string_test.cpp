@@ -28,7 +28,9 @@ TEST(String, BodiesNumbersBytesAndToInt) {
       {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"-99999999999", INT_MIN}};
   // clang-format on
   for (auto [text, value] : cases) EXPECT_EQ(S(text).ToInt(), value) << text;
-  EXPECT_EQ(String((std::string(62, '0') + "15").c_str()).ToInt(), 1); // the first 63 characters only
+  EXPECT_EQ(
+      std::make_pair(String((std::string(62, '0') + "15").c_str()).ToInt(), String(u"\u0131\u0135").ToInt()),
+      std::make_pair(1, 0)); // the first 63 characters only; no digit hides in a wider character
 }
 
 TEST(String, SliceFindCompareReplaceSplitAndJoin) {
@@ -46,8 +48,7 @@ TEST(String, SliceFindCompareReplaceSplitAndJoin) {
   EXPECT_TRUE(t.StartsWith(t) && t.EndsWith(t) && t.StartsWith(S("ab")) && t.EndsWith(S("ef")));
   EXPECT_FALSE(S("ef").EndsWith(t) || S("ab").StartsWith(t) || t.StartsWith(S("b")) || t.EndsWith(S("e")));
   EXPECT_TRUE(S("ab") == String(u"ab") && S("ab") != S("abc") && S("ab") != S("aB"));
-  EXPECT_TRUE((t + String()).SharesBodyWith(t) && (String() + t).SharesBodyWith(t) &&
-              t + S("g") == S("abcdefg"));
+  EXPECT_TRUE((t + String()).SharesBodyWith(t) && (String() + t).SharesBodyWith(t));
 
   const std::tuple<const char*, const char*, const char*, const char*> replaces[] = {
       {"aaa", "aa", "b", "ba"},
