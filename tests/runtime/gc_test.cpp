@@ -37,8 +37,7 @@ Node* Link(Node* node, Node* next) {
   gc_assign(node->m_next, next);
   return node;
 }
-// A collection step after `fresh` new bytes.
-void Step(int fresh) {
+void Step(int fresh) { // a collection step after `fresh` new bytes
   gc_new_bytes = fresh;
   gc_collect(nullptr);
 }
@@ -57,7 +56,8 @@ TEST(Collector, ObjectsCarryTheSizeOfTheirOwnBlock) {
   auto fails = []() -> Node* { throw 1; };
   EXPECT_THROW(new Outer(fails()), int);
   EXPECT_EQ(gc_alloced_bytes, 104);
-  EXPECT_EQ(Array<bool>(1).rep->gc_size(), 40); // 33 bytes rounded up
+  EXPECT_EQ(std::make_pair(Array<bool>(1).rep->gc_size(), Array<int>(8).rep->gc_size()),
+            std::make_pair(40, 64));
 }
 
 // A sweep comes only past 8 MiB of new bytes; the dead wait on the free list and each allocation
@@ -136,12 +136,12 @@ TEST(Collector, SmallBlocksAreReusedLowestAddressFirst) {
   for (int i = 0; i < 64; ++i) blocks.push_back(new Node);
   std::shuffle(blocks.begin(), blocks.end(), std::mt19937(7));
   gc_assign(g_nodes, Array<Node*>((Node**)blocks.data(), 64)); // marked, hence dying, in this order
+  gc_assign(g_grid, Array<Array<int>>(1));                     // an array of 48 bytes too, dying last
+  gc_assign(g_grid[0], Array<int>(4));
+  g_grid[0][3] = 7;
+  blocks.push_back(g_grid[0].rep);
   ForceSweep();
-  g_nodes = Array<Node*>();
-  Array<int> four(4); // 48 bytes too
-  four[3] = 7;
-  blocks.push_back(four.rep);
-  four = Array<int>();
+  g_nodes = Array<Node*>(), g_grid = Array<Array<int>>();
   CollectFully();
   std::sort(blocks.begin(), blocks.end(), std::less<void*>());
   Array<int> again(4);
