@@ -214,8 +214,7 @@ TEST_F(Play, AFinishedGameIsRecordedAndTheNextGameStartsClean) {
             "0");
 }
 
-// Left and right move the focus over gear (0), wheel (1) and panel (2); A, B or X act on it. Keys;
-// focus, options box, panel, screen.
+// Left, right: focus on gear 0, wheel 1, panel 2; A, B, X act on it. Keys; focus, options, panel, screen.
 TEST_F(Play, KeysMoveTheFocusAndConfirmActsOnIt) {
   const std::pair<Ints, Ints> cases[] = {
       {{kLeft, kEnter}, {0, 1, 0, 1}}, {{kLeft, kLeft}, {0, 0, 0, 1}}, {{kRight, kRight, 88}, {2, 0, 1, 1}},

@@ -76,6 +76,8 @@ TEST_F(Unit, EachControlAnswersItsOwnKeysButtonsAndVirtualButtons) {
   in->m__joyStates[0]->m_joyY[0] = 0.41f, in->m__joyStates[0]->m_joyX[0] = -0.39f; // dead zone 0.4
   EXPECT_EQ((Ints{Key(0, 0), app->p_PlayKey(0, 0, 0), Key(8, 0), Key(3, 0), Key(0, 1)}),
             (Ints{1, 0, 0, 0, 0}));
+  app->p_AnalogueControl(); // the analogue state: past a dead zone of 0.2, after the same flip
+  EXPECT_EQ((Floats{app->m_AnalogX, app->m_AnalogY}), (Floats{-0.39f, -0.41f}));
   app->m_Settings[15] = 1, in->m__joyStates[0]->m_joyX[0] = 0.41f; // flipped: down; x is never flipped
   EXPECT_EQ((Ints{Key(0, 0), Key(8, 0), Key(5, 0), Key(5, -1)}), (Ints{0, 1, 1, 0}));
   Press(1), Press(256 + 64); // the mouse button is touch 0, code 384, not a pad 4's A; pad 2's A counts once
@@ -305,7 +307,7 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
 }
 
 // Kind 2 falls, 3 rises, 4 fades slowly, 16 is a cell on a 16-unit grid, 99 a number, 11 is not
-// drawn. Kind, life after one update, record kind, x, y (seen from the camera at (100, 0)).
+// drawn. Kind, life after one update, record kind, x, y (seen from the camera at (100, 0)); colour 4.
 TEST_F(Unit, ParticlesMoveFadeAndDrawByKind) {
   // clang-format off
   const float cases[][5] = {{2, 0.99f, 96, 102, 51}, {3, 0.99f, 96, 102, 51}, {4, 0.997f, 96, 102, 51},
@@ -319,8 +321,12 @@ TEST_F(Unit, ParticlesMoveFadeAndDrawByKind) {
     const float vx = c[0] == 2 || c[0] == 3 ? 1.9f : 2, vy = c[0] == 2 ? 1.2f : c[0] == 3 ? 0.95f : 1;
     EXPECT_EQ((Floats{p[1], p[2], p[3], p[4], p[5]}), (Floats{202, 51, vx, vy, 3})) << c[0];
     EXPECT_NEAR(p[7], c[1], 1e-6) << c[0];
-    EXPECT_EQ((Records() == 0 ? Floats{0, 0, 0} : Fields(0, {0, 1, 2})), (Floats{c[2], c[3], c[4]})) << c[0];
+    EXPECT_EQ((Records() == 0 ? Floats{0, 0, 0, 0} : Fields(0, {0, 1, 2, 10})),
+              (Floats{c[2], c[3], c[4], c[2] ? 25.5f : 0}))
+        << c[0];
   }
+  app->p_Ink(9, 2); // a colour brighter than white is white
+  EXPECT_EQ((Floats{app->m_Red, app->m_Green, app->m_Blue}), (Floats{255, 255, 255}));
   app->m_Particles[2497] = 0.005f, app->p_DoParticles(1); // its life runs out
   EXPECT_EQ(app->m_Particles[2490], 0);
   app->p_ResetStars(499), app->p_ResetStars(500), app->p_ResetParticles(499), app->p_ResetParticles(0);
