@@ -78,6 +78,10 @@ TEST(RuntimeError, ReportsThenFollowsTheDebugStop) {
       {[] { zuPrint(String::FromUtf8("\xC3\xA9\xE2\x82\xAC", 5)); }, "", "\xC3\xA9\xE2\x82\xAC\n", "", 7}};
   for (auto& [body, input, out, err, status] : cases)
     EXPECT_EQ(RunChild(body, input), std::make_tuple(out, err, status)) << input;
+  // A value as the debugger shows it: quoted and escaped, cut past 100 characters before escaping.
+  const std::string y99(99, 'y');
+  EXPECT_EQ(dbg_value(String((y99 + "\t").c_str())) + dbg_value(String((y99 + "\tz").c_str())),
+            String(("\"" + y99 + "~t\"\"" + y99 + "~t...\"").c_str()));
   gc_clear_roots();
 }
 

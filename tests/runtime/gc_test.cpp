@@ -33,14 +33,8 @@ void Fresh() {
   g_destroyed = 0;
 }
 
-Node* Link(Node* node, Node* next) {
-  gc_assign(node->m_next, next);
-  return node;
-}
-void Step(int fresh) { // a collection step after `fresh` new bytes
-  gc_new_bytes = fresh;
-  gc_collect(nullptr);
-}
+Node* Link(Node* node, Node* next) { return gc_assign(node->m_next, next), node; }
+void Step(int fresh) { gc_new_bytes = fresh, gc_collect(nullptr); } // a step after `fresh` new bytes
 
 // The first allocation of the process included: each object gets the size of its own block, also
 // inside another new-expression; an argument that throws leaves nothing counted.
