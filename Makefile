@@ -51,7 +51,7 @@ test-tsan: deps
 # libFuzzer harnesses (tests/fuzz), built with clang in $(BUILD_FUZZ); the normal build stays
 # GCC. `make fuzz` runs each harness for FUZZ_SECONDS over a scratch copy of its corpus, `make
 # fuzz-ci` for FUZZ_RUNS inputs; both replay the regression inputs first (scripts/fuzz.sh).
-# `make fuzz-seeds` writes the seed corpora again from the generated data.
+# `make fuzz-seeds` writes the seeds cut from the generated data again (the others are kept).
 .PHONY: fuzz-build fuzz fuzz-ci fuzz-seeds
 fuzz-build: deps
 	cmake -S . -B $(BUILD_FUZZ) -G Ninja -DLEXORM_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -64,8 +64,14 @@ fuzz: fuzz-build
 fuzz-ci: fuzz-build
 	BUILD_FUZZ=$(BUILD_FUZZ) scripts/fuzz.sh runs $(FUZZ_RUNS)
 
-fuzz-seeds: build fuzz-build
-	$(BUILD_FUZZ)/fuzz/lexorm_fuzz_seeds $(BUILD)/data tests/fuzz/corpus
+SEED_LIST = $(BUILD)/data/Lexorm.txt
+fuzz-seeds: build
+	cp $(BUILD)/data/sfx/098.wav tests/fuzz/corpus/wav/sfx-098.wav
+	cp $(BUILD)/data/sfx/099.wav tests/fuzz/corpus/wav/sfx-099.wav
+	cp $(BUILD)/data/common/icons.png $(BUILD)/data/common/light.png tests/fuzz/corpus/png/
+	head -c 512 $(SEED_LIST) >tests/fuzz/corpus/word_list/list-start
+	tail -c +$$(($$(stat -c %s $(SEED_LIST)) / 16 * 8 + 1)) $(SEED_LIST) | head -c 512 \
+	  >tests/fuzz/corpus/word_list/list-middle
 
 bench-build: deps
 	cmake -S . -B $(BUILD_BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

@@ -1,0 +1,126 @@
+// tests/fuzz/game.cpp — the game's own files, through a host that keeps them in memory. Built twice:
+// fuzz_saved_progress: the input as the state file, loaded (String::Load, c_MyApp::p_Load), saved,
+//   loaded and saved again; the two saves must be the same bytes, all 403 fields of the layout.
+// fuzz_word_list: the input as Lexorm.txt, loaded (p_BankLoad) and looked up (p_CheckWord). It is
+//   little-endian 32-bit integers of six 5-bit codes (0 none, 1..26 A..Z), taken as many as the
+//   store holds, or none if one is not such. A pair holds a word when its letters fill its first
+//   codes; a lookup gives the first that fits the length and letters asked for (others blanks).
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "game/globals.h"
+#include "game/my_app.h"
+#include "host/game.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+struct Host : ZuGame {
+  std::string state, list; // the bytes of the saved state and of Lexorm.txt
+  std::FILE* OpenFile(const String& path, const String& mode) override {
+    if (mode != String("rb")) return nullptr;
+    if (path.EndsWith(String("/Lexorm.txt"))) return MemFile(list.data(), list.size());
+    return path == String("./.quokkastate") ? MemFile(state.data(), state.size()) : nullptr;
+  }
+  int SaveState(const String& text) override {
+    state = text.ToUtf8(); // as ZuGame::SaveState writes it
+    return 0;
+  }
+} * host;
+
+c_MyApp* game;
+String initial; // a new game's save text to its best words, which every load empties
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  SilenceStdout();
+  host = new Host;
+  zu_app_InitGlobals();
+  zu_Tessel_InitGlobals();
+  game = (new c_MyApp)->m_new();
+  gc_init2();
+  const std::string text = game->p_SaveText().ToUtf8();
+  std::size_t end = 0;
+  for (int field = 0; field < 98; ++field) end = text.find('|', end) + 1;
+  initial = String(text.data(), static_cast<int>(end));
+  return 0;
+}
+
+#ifdef FUZZ_SAVED_PROGRESS
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  game->p_LoadText(initial); // every field that a load can leave
+  host->state.assign(reinterpret_cast<const char*>(data), size);
+  auto save = [] { return game->p_Load(), host->state.clear(), game->p_Save(), host->state; };
+  const std::string first = save(), second = save();
+  const long fields = std::count(first.begin(), first.end(), '|');
+  const std::size_t at =
+      std::mismatch(first.begin(), first.end(), second.begin(), second.end()).first - first.begin();
+  FUZZ_CHECK(fields == 403 && first == second, "%ld fields; from byte %zu: %.60s\nagainst %.60s", fields, at,
+             first.c_str() + at, second.c_str() + std::min(at, second.size()));
+  CollectEverything();
+  return 0;
+}
+#else
+static const std::uint8_t* in;
+static std::uint32_t Int(std::size_t i) {
+  return in[4 * i] | in[4 * i + 1] << 8 | in[4 * i + 2] << 16 | std::uint32_t{in[4 * i + 3]} << 24;
+}
+
+// The letters of a pair in order; for `word`, only when they fill its first codes.
+static std::string Letters(std::size_t pair, bool word) {
+  std::string w;
+  for (int k = 0; k < 12; ++k) {
+    const int code = Int(2 * pair + k / 6) >> (5 * (k % 6)) & 31;
+    if (code && word && static_cast<int>(w.size()) < k) return std::string();
+    if (code) w += static_cast<char>('@' + code);
+  }
+  return w;
+}
+
+static bool Fits(const std::string& word, const std::string& asked) {
+  for (std::size_t i = 0; i < asked.size() && word.size() == asked.size(); ++i)
+    if ((asked[i] & ~32) >= 'A' && (asked[i] & ~32) <= 'Z' && word[i] != (asked[i] & ~32)) return false;
+  return word.size() == asked.size();
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > 64 * 1024) return -1;
+  host->list.assign(reinterpret_cast<const char*>(data), size);
+  in = data;
+  game->m_BankState = game->m_BankNext = game->m_BankCount = 0; // no list loaded yet
+  gc_assign(game->m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
+  for (int calls = 0; (calls == 0 || game->m_BankState == 1) && calls < 10000; ++calls) game->p_BankLoad();
+
+  const std::size_t ints = std::min<std::size_t>(size / 4, game->m_WordStore.Length());
+  bool list = true;
+  for (std::size_t i = 0; i < ints; ++i)
+    for (int k = 0; k < 7; ++k) list = list && (k == 6 ? Int(i) >> 30 == 0 : (Int(i) >> (5 * k) & 31) <= 26);
+  FUZZ_CHECK(game->m_BankState == (list ? 2 : 0) && game->m_BankCount == (list ? static_cast<int>(ints) : 0),
+             "state %d with %d entries of %zu", game->m_BankState, game->m_BankCount, ints);
+  for (std::size_t i = 0; list && i < ints; ++i)
+    FUZZ_CHECK(static_cast<std::uint32_t>(game->m_WordStore[static_cast<int>(i)]) == Int(i), "entry %zu", i);
+  // The letters of the first pairs as they are, with a blank and in lower case.
+  std::vector<std::string> asked{"AB"};
+  for (std::size_t p = 0; p < ints / 2 && p < 8; ++p) {
+    std::string w = Letters(p, false), blank = w, lower = w;
+    if (!w.empty()) blank[data[p] % w.size()] = '[';
+    for (char& c : lower) c = static_cast<char>(c | 32);
+    asked.insert(asked.end(), {w, blank, lower});
+  }
+  for (const std::string& w : asked) {
+    std::string first = list ? "" : "N/A";
+    for (std::size_t p = 0; list && p < ints / 2 && first.empty() && w.size() >= 2; ++p)
+      if (Fits(Letters(p, true), w)) first = Letters(p, true);
+    const std::string found = game->p_CheckWord(String(w.c_str())).ToUtf8();
+    FUZZ_CHECK(found == first, "\"%s\" found for \"%s\", not \"%s\"", found.c_str(), w.c_str(),
+               first.c_str());
+  }
+  CollectEverything();
+  return 0;
+}
+#endif
