@@ -96,12 +96,12 @@ TEST_F(Unit, KeyPairLettersPressAndReleaseTheirButtonsAndEffectsRotateOverTwenty
     in->p_KeyEvent(3, p[1]), app->p_iCadeChar(zu_input_GetChar());
     EXPECT_EQ(down * 10 + Key(std::atoi(p + 2), 0), 10) << p;
   }
-  app->p_iCade(0), app->p_LoadSFX(7), app->m_SfxChannel = 0; // effects play in sound modes 1 and 2 only
+  app->p_iCade(0), app->p_LoadSFX(7), app->p_LoadSFX(100), app->p_LoadSFX(-1), app->m_SfxChannel = 0;
   for (int mode : {1, 2, 3, 0})
     for (int i = 0; i < 13; ++i) app->m_Settings[5] = mode, app->p_PlaySFX(7, 1, 1, 0);
   EXPECT_EQ(Ints(audio->channels.begin() + 22, audio->channels.end()), (Ints{23, 0, 1, 2}));
-  EXPECT_EQ(app->p_SfxFile(9).ToUtf8() + app->p_SfxFile(10).ToUtf8() + app->p_SfxFile(100).ToUtf8(),
-            "sfx/009.wavsfx/010.wavsfx/100.wav");
+  EXPECT_EQ(audio->loads.size(), 1u); // effects in sound modes 1 and 2 only, slots 0..99 only
+  EXPECT_EQ(app->p_SfxFile(10).ToUtf8() + app->p_SfxFile(100).ToUtf8(), "sfx/010.wavsfx/100.wav");
 }
 
 // A list file: each word two little-endian integers, letter k of each half in bits 5k..5k+4.
