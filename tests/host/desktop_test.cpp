@@ -1,5 +1,4 @@
-// tests/host/desktop_test.cpp — the desktop host on a fake window layer and clock: the main loop,
-// focus, re-opened windows, keys, mouse, game pads; the guarded delegate calls.
+// tests/host/desktop_test.cpp — the host on a fake window layer: loop, focus, re-opening, keys, pads, guards.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -40,8 +39,7 @@ TEST_F(Desktop, UpdatesCatchUpAtMostFourAtATimeAndFastFramesSleep) {
       {64, 0, {1, 1, 1, 1}, {p, p, p}},   {64, p, {1, 1, 1}, {}},   {64, 1.5 * p, {1, 1, 2, 1, 2}, {}},
       {64, 4.5 * p, {1, 4, 4, 1, 4}, {}}, {0, 0.25, {1, 1, 1}, {}}, {64, 10 * p, {1, 4, 1, 4}, {}}};
   for (auto& [rate, frame, want, sleeps] : cases) {
-    fake.now = 100;
-    fake.sleeps.clear();
+    fake.now = 100, fake.sleeps.clear();
     host.SetUpdateRate(rate);
     delegate->on_render = [&, frame = frame] { fake.now += frame; };
     Ints updates;
@@ -49,6 +47,13 @@ TEST_F(Desktop, UpdatesCatchUpAtMostFourAtATimeAndFastFramesSleep) {
     EXPECT_EQ(updates, want) << rate << " Hz, frames of " << frame / p << " p";
     EXPECT_EQ(fake.sleeps, sleeps) << frame / p;
   }
+  // An update that changes the rate ends the turn's catch-up; the next turn starts the new schedule.
+  int n = 0;
+  delegate->on_update = [&] {
+    if (++n == 2) host.SetUpdateRate(30);
+  };
+  EXPECT_EQ((Ints{Turn(), Turn(), Turn()}), (Ints{1, 1, 1}));
+  EXPECT_NEAR(host.NextUpdate() - fake.now, 1.0 / 30, 1e-9);
 }
 
 // Unfocused: renders, waits for events, no updates. The close button or a session's end (once) is the
@@ -63,8 +68,7 @@ TEST_F(Desktop, LosingFocusSuspendsAndTheCloseRequestIsTheCloseKey) {
   ZuGlfwGame::RequestClose();
   for (int i = 0; i < 2; ++i) host.UpdateEvents();
   EXPECT_EQ(fake.events->OnWindowClose(), 0);
-  fake.active = true;
-  fake.now += 60;
+  fake.active = true, fake.now += 60;
   EXPECT_EQ((Ints{Turn(), host.Suspended()}), (Ints{1, 0}));
   EXPECT_EQ(log, (Strings{"render", "update", "render", "suspend", "render", "render", "key 1 432",
                           "key 2 432", "key 1 432", "key 2 432", "render", "resume", "update"}));
@@ -84,8 +88,7 @@ TEST_F(Desktop, ReopeningReleasesWhatIsHeldAndCentresTheWindow) {
   fake.pressed = {'A', 283 /* up */, 291 /* left alt: no key code */};
   fake.mouse_x = 120, fake.mouse_y = 45;
   for (int button : {-1, 0, 1, 2, 3}) fake.events->OnMouseButton(button, GLFW2_PRESS); // 0..2 only
-  fake.events->OnMouseButton(1, GLFW2_RELEASE);
-  fake.events->OnMousePos(130, 50);
+  fake.events->OnMouseButton(1, GLFW2_RELEASE), fake.events->OnMousePos(130, 50);
   fake.events->OnChar('b', GLFW2_RELEASE); // characters only on press
   fake.events->OnChar(0x20AC, GLFW2_PRESS);
   int seq = glfwGraphicsSeq;

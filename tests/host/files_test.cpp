@@ -69,10 +69,9 @@ TEST(HostFiles, NamesAndDataComeBackExactly) {
     std::free(data);
   }
   int length = -7;
-  EXPECT_EQ(game.LoadData(String("missing"), &length), nullptr);
   EXPECT_EQ(StdoutOf([&] { EXPECT_EQ(game.LoadData(String("."), &length), nullptr); }),
             "LoadData: cannot read .\n");
-  EXPECT_EQ(length, -7);
+  EXPECT_TRUE(game.LoadData(String("missing"), &length) == nullptr && length == -7);
 }
 
 std::string Png(int w, int h, const std::string& rgb) {
@@ -166,8 +165,7 @@ TEST(HostState, SavesWholeOrNotAtAll) {
   EXPECT_TRUE(fs::is_symlink(".quokkastate") && fs::is_symlink("first") && fs::is_symlink("real/second"));
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, mode);
   rlimit old, small;
-  getrlimit(RLIMIT_FSIZE, &old);
-  small = {65536, old.rlim_max};
+  getrlimit(RLIMIT_FSIZE, &old), small = {65536, old.rlim_max};
   std::signal(SIGXFSZ, SIG_IGN);
   setrlimit(RLIMIT_FSIZE, &small);
   std::string out =
