@@ -157,12 +157,12 @@ TEST_F(Device, ChannelStatesChangeOnlyAsTheGameAndTheEndOfTheSampleSay) {
   device->PauseChannel(2);
   EXPECT_EQ(State(2), (V{2, AL_PAUSED}));
   device->ResumeChannel(2);
-  device->SetPan(2, -1.5707964f); // radians from straight ahead: left
+  device->SetPan(2, -0.5235988f); // radians from straight ahead: 30 degrees left
   device->PlaySample(once, 2, 0); // a busy channel starts the new sample, once
   float p[3];
   alGetSource3f(Source(2), AL_POSITION, &p[0], &p[1], &p[2]);
   EXPECT_EQ((V{Al(2, AL_BUFFER), Al(2, AL_LOOPING), Al(2), lround(p[0] * 1e3), lround(p[2] * 1e3)}),
-            (V{once->buffer, 0, AL_PLAYING, -1000, 0}));
+            (V{once->buffer, 0, AL_PLAYING, -500, -866}));
   ASSERT_TRUE(Stopped(2));
   device->PauseChannel(2); // a finished one-shot reads 0, paused or resumed
   device->ResumeChannel(2);

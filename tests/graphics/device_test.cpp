@@ -161,13 +161,13 @@ TEST_F(Device, BatchesBreakWhenFullAndAtBlendScissorKindAndTextureChanges) {
   dev->SetBlend(1);
   dev->DrawRect(0, 0, 1, 1);
   dev->SetScissor(1, 1, 10, 10);
-  dev->DrawPoint(1, 1);
-  dev->DrawLine(0, 0, 1, 1);
+  dev->DrawOval(0, 0, 4, 4); // twelve points: one fan each
+  dev->DrawOval(9, 9, 4, 4);
   gxtkSurface* a = dev->CreateSurface(2, 2);
   for (gxtkSurface* s : {a, a, dev->CreateSurface(2, 2), a}) dev->DrawSurface(s, 0, 0);
   dev->Flush();
   EXPECT_EQ((V{dev->drawCalls - calls, dev->batchesDrawn - batches, dev->verticesDrawn - vertices}),
-            (V{8, 8, 1024 + 8 + 4 + 1 + 2 + 8 + 4 + 4}));
+            (V{8, 7, 1024 + 8 + 4 + 24 + 8 + 4 + 4}));
   ExpectPixels({255, 0, kWhite}); // the last quad of the full batch
 }
 
