@@ -11,7 +11,7 @@ PERF_ROUNDS  ?= 3
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test test-faults test-sanitize test-tsan bench bench-build perf format clean data-preview screenshots
+.PHONY: all deps build run test test-faults test-sanitize test-tsan bench bench-build perf format clean data-preview
 
 all: build
 
@@ -91,12 +91,6 @@ data-preview: build
 	cmake --build $(BUILD) --target data-preview
 	@echo "contact sheet: $(BUILD)/data-preview.png"
 
-# Pictures for the README: the menu, a game and the pause menu at 320 x 240, taken by the menu
-# tests through the real window.
-screenshots: build
-	LEXORM_SCREENSHOTS=$(CURDIR)/docs/screenshots scripts/with-display.sh $(BUILD)/tests/e2e/menu_e2e_tests \
-	  --gtest_filter='Screens.ShowsTheScorePanelThePlayButtonAndTheLogo:Screens.AClickOnThePlayButtonStartsAGame:Screens.PauseResumeAndQuitAGame'
-	@echo "screenshots: $(CURDIR)/docs/screenshots/{menu,game,pause}.png"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -16,7 +16,7 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 std::string Xdotool(const std::vector<std::string>& args) {
   std::vector<std::string> argv{"/usr/bin/xdotool"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunProcess(argv, "", false, 10).out;
+  return RunProcess(argv, false, 10).out;
 }
 // A window can go between finding it and asking about it: such requests are answered with nothing.
 static int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }

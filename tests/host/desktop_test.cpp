@@ -5,7 +5,6 @@
 
 #include "host/desktop_game.h"
 #include "tests/support/fake_window_api.h"
-#include "tests/support/recording_delegate.h"
 
 namespace {
 

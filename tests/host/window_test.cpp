@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "host/desktop_game.h"
-#include "tests/support/recording_delegate.h"
+#include "tests/support/fake_window_api.h"
 #include "tests/support/subprocess.h"
 
 namespace {
@@ -15,7 +15,7 @@ Strings log;
 
 std::string Xdotool(Strings args) {
   args.insert(args.begin(), "/usr/bin/xdotool");
-  std::string out = RunProcess(args, "", false, 10).out;
+  std::string out = RunProcess(args, false, 10).out;
   return out.substr(0, out.find('\n'));
 }
 std::string Window() { return Xdotool({"search", "--sync", "--onlyvisible", "--name", "^Tessel$"}); }

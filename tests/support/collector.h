@@ -1,10 +1,17 @@
 // tests/support/collector.h — driving the collector to a known state from a test.
 #pragma once
 
-// Ends the current cycle at once: sweeps what is still white and queues the roots for the
-// next cycle.
-void ForceSweep();
+#include "runtime/gc.h"
 
-// Two sweeps and the destruction of everything that died: afterwards only what the roots
-// reach is alive, and gc_is_live_object tells the rest apart.
-void CollectFully();
+// Ends the current cycle at once: sweeps what is still white and queues the roots again.
+inline void ForceSweep() {
+  gc_ext_malloced(gc_sweep_threshold + 1);
+  gc_collect(nullptr);
+}
+
+// Two sweeps and the destruction of everything that died: only what the roots reach is alive.
+inline void CollectFully() {
+  ForceSweep();
+  ForceSweep();
+  gc_flush_free_list();
+}

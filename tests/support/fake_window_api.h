@@ -1,5 +1,6 @@
-// tests/support/fake_window_api.h — a windowing layer without a window: a clock that moves only
-// when told, recorded calls, keys and focus set by the test, and hooks for event polling.
+// tests/support/fake_window_api.h — the host's fakes: a windowing layer without a window (a clock
+// that moves only when told, recorded calls, keys and focus set by the test) and a delegate
+// that writes down every call it gets.
 #pragma once
 
 #include <functional>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/game.h"
 #include "host/window_api.h"
 
 class FakeGlfw2 : public Glfw2 {
@@ -18,11 +20,8 @@ public:
   std::set<int> pressed; // classic key numbers held down
   int mouse_x = 0, mouse_y = 0;
   int width = 0, height = 0;
-  Glfw2VidMode desktop{1280, 1024, 8, 8, 8};
-  std::vector<Glfw2VidMode> modes;
   Glfw2Events* events = nullptr;
-  std::function<void()> on_poll; // runs inside PollEvents and WaitEvents
-  int polls = 0, waits = 0, swaps = 0;
+  int polls = 0, waits = 0;
 
   int Init() override { return 1; }
   void Terminate() override { calls.push_back("terminate"); }
@@ -58,16 +57,10 @@ public:
     if (p == GLFW2_ACTIVE) return open && active;
     return 0;
   }
-  void SwapBuffers() override { ++swaps; }
+  void SwapBuffers() override {}
   void SwapInterval(int n) override { calls.push_back("swap interval " + std::to_string(n)); }
-  void PollEvents() override {
-    ++polls;
-    if (on_poll) on_poll();
-  }
-  void WaitEvents() override {
-    ++waits;
-    if (on_poll) on_poll();
-  }
+  void PollEvents() override { ++polls; }
+  void WaitEvents() override { ++waits; }
   void Enable(int) override {}
   void Disable(int) override {}
   void SetEvents(Glfw2Events* e) override { events = e; }
@@ -76,12 +69,8 @@ public:
     *x = mouse_x;
     *y = mouse_y;
   }
-  void GetDesktopMode(Glfw2VidMode* m) override { *m = desktop; }
-  int GetVideoModes(Glfw2VidMode* list, int max) override {
-    int n = 0;
-    for (; n < static_cast<int>(modes.size()) && n < max; ++n) list[n] = modes[n];
-    return n;
-  }
+  void GetDesktopMode(Glfw2VidMode* m) override { *m = {1280, 1024, 8, 8, 8}; }
+  int GetVideoModes(Glfw2VidMode*, int) override { return 0; }
   int GetJoystickParam(int, int) override { return 0; }
   int GetJoystickPos(int, float*, int) override { return 0; }
   int GetJoystickButtons(int, unsigned char*, int) override { return 0; }
@@ -92,4 +81,41 @@ struct ScopedFakeGlfw2 {
   FakeGlfw2 fake;
   ScopedFakeGlfw2() { glfw2_install(&fake); }
   ~ScopedFakeGlfw2() { glfw2_install(nullptr); }
+};
+
+class RecordingDelegate : public ZuGameDelegate {
+public:
+  std::vector<std::string>* log; // shared with the test, so calls from elsewhere interleave
+  std::function<void()> on_update, on_render;
+  int updates = 0, renders = 0;
+
+  explicit RecordingDelegate(std::vector<std::string>* shared) : log(shared) {}
+
+  void StartGame() override { log->push_back("start"); }
+  void SuspendGame() override { log->push_back("suspend"); }
+  void ResumeGame() override { log->push_back("resume"); }
+  void UpdateGame() override {
+    ++updates;
+    log->push_back("update");
+    if (on_update) on_update();
+  }
+  void RenderGame() override {
+    ++renders;
+    log->push_back("render");
+    if (on_render) on_render();
+  }
+  void KeyEvent(int event, int data) override {
+    log->push_back("key " + std::to_string(event) + " " + std::to_string(data));
+  }
+  void MouseEvent(int event, int data, float x, float y) override {
+    log->push_back("mouse " + std::to_string(event) + " " + std::to_string(data) + " " +
+                   std::to_string(static_cast<int>(x)) + "," + std::to_string(static_cast<int>(y)));
+  }
+  void TouchEvent(int event, int data, float, float) override {
+    log->push_back("touch " + std::to_string(event) + " " + std::to_string(data));
+  }
+  void MotionEvent(int event, int data, float, float, float) override {
+    log->push_back("motion " + std::to_string(event) + " " + std::to_string(data));
+  }
+  void DiscardGraphics() override { log->push_back("discard"); }
 };

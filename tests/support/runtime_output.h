@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <utility>
 
 // Everything the call prints on standard output.
@@ -16,9 +18,12 @@ template <class F> std::string StdoutOf(F&& call) {
 }
 
 // For death tests: the runtime reports errors on standard output while the death test reads
-// standard error; and with nothing on standard input the debug stop ends the process with
-// status 255. Ends the process with status 3 if standard input cannot be replaced.
-void PrepareToDie();
+// standard error; with nothing on standard input the debug stop ends the process with 255.
+inline void PrepareToDie() {
+  std::fflush(stdout);
+  dup2(2, 1);
+  if (!std::freopen("/dev/null", "r", stdin)) std::exit(3);
+}
 
 // The statement ends the process with the run-time error `text` (a string literal, read as
 // a regular expression). Statements that return normally fail the check.

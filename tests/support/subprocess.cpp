@@ -1,39 +1,26 @@
 // tests/support/subprocess.cpp — fork/exec with files for the child's streams.
 #include "subprocess.h"
+#include "temp_files.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
-static std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, bool close_stdin,
-                         int timeout_s) {
+ProcessResult RunProcess(const std::vector<std::string>& argv, bool close_stdin, int timeout_s) {
   char dir[] = "/tmp/lexorm-proc-XXXXXX";
   ProcessResult result;
   if (!mkdtemp(dir)) return result;
-  std::string in = std::string(dir) + "/in", out = std::string(dir) + "/out", err = std::string(dir) + "/err";
-  {
-    std::ofstream f(in, std::ios::binary);
-    f << input;
-  }
+  std::string out = std::string(dir) + "/out", err = std::string(dir) + "/err";
   pid_t pid = fork();
   if (pid == 0) {
     if (close_stdin) {
       close(0);
     } else {
-      int fd = open(in.c_str(), O_RDONLY);
+      int fd = open("/dev/null", O_RDONLY);
       dup2(fd, 0);
       close(fd);
     }
@@ -62,9 +49,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   }
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.out = slurp(out);
-  result.err = slurp(err);
-  std::remove(in.c_str());
+  result.out = ReadFile(out);
+  result.err = ReadFile(err);
   std::remove(out.c_str());
   std::remove(err.c_str());
   rmdir(dir);

@@ -10,10 +10,9 @@ struct ProcessResult {
   std::string out, err; // everything written to standard output and standard error
 };
 
-// Runs argv[0] with the arguments. With `close_stdin` the child's standard input is
-// closed; otherwise it reads `input`. Gives up (killing the child) after `timeout_s`.
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
-                         bool close_stdin = false, int timeout_s = 30);
+// Runs argv[0] with the arguments, its standard input closed or empty; gives up (killing the
+// child) after `timeout_s`.
+ProcessResult RunProcess(const std::vector<std::string>& argv, bool close_stdin = false, int timeout_s = 30);
 
 // True when this process has no child at all, running or waiting to be reaped.
 bool NoChildren();

@@ -23,7 +23,7 @@ TempDir::~TempDir() {
   fs::remove_all(path, ec);
 }
 
-fs::path ProgramFolder() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+static fs::path ProgramFolder() { return fs::read_symlink("/proc/self/exe").parent_path(); }
 
 std::string BesideProgram::Put(const std::string& top, const std::string& name, const std::string& bytes) {
   std::string folder = top + "/lexorm-test-" + std::to_string(getpid());

@@ -24,9 +24,6 @@ struct InFolder {
   ~InFolder() { std::filesystem::current_path(old); }
 };
 
-// The folder holding the running test program (where its "data" folder is looked for).
-std::filesystem::path ProgramFolder();
-
 // Folders named for this process in top folders beside the test program ("data", ...), removed
 // with their contents at the end; the top folders stay, as other test processes may use them.
 struct BesideProgram {

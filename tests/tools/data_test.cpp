@@ -257,7 +257,7 @@ TEST(Credits, FiftyNineShortAsciiLinesWithTheFixedHeadings) {
 TEST(Generator, WritesTheSameFilesOnEveryRunAndReportsFoldersItCannotUse) {
   TempDir tmp("datagen");
   auto datagen = [](std::vector<std::string> a) {
-    return RunProcess((a.insert(a.begin(), LEXORM_DATAGEN), a), "", true, 120).exit_code;
+    return RunProcess((a.insert(a.begin(), LEXORM_DATAGEN), a), true, 120).exit_code;
   };
   const fs::path out = tmp.path / "a", data = kData;
   ASSERT_EQ(datagen({out.string()}), 0);
