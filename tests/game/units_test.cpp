@@ -258,7 +258,7 @@ TEST_F(Unit, LoadingKeepsSettingsInRangeAndFinishedGamesEnterTheirTables) {
   for (const auto& c : cases) {
     zu_Tessel_overscan = 12;
     EXPECT_EQ(Load(ExpectedText(c[0], c[1])), kAllLoaded) << c[0] << " " << c[1];
-    EXPECT_EQ(app->m_Settings[c[0]] * 100 + zu_Tessel_overscan, c[2] * 100) << c[0] << " " << c[1];
+    EXPECT_EQ(app->m_Settings[c[0]] * 100LL + zu_Tessel_overscan, c[2] * 100LL) << c[0] << " " << c[1];
   }
   std::string zeros = "0"; // 25 zero settings and no sum field: a missing field reads 0
   for (int i = 1; i < 25; ++i) zeros += "|0";
