@@ -107,6 +107,9 @@ TEST(HostImages, DecodesOnlyWholePngFilesOfAtMost8192PixelsASide) {
                       }
                     });
   EXPECT_EQ(out, want);
+  EXPECT_EQ(StdoutOf([&] { game.LoadImageData(String("quokka://data/no.png"), nullptr, nullptr, nullptr); }),
+            "LoadImageData: cannot open " + fs::read_symlink("/proc/self/exe").parent_path().string() +
+                "/data/no.png\n"); // named as found on disk
   for (auto [w0, h0] : {std::pair{3, 2}, {8192, 1}, {1, 8192}}) {
     WriteFile(tmp.path / "ok.png", w0 == 3 ? good : Png(w0, h0, row));
     int w = 0, h = 0, d = 0, before = gc_ext_new_bytes.load();
