@@ -293,6 +293,9 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
     EXPECT_EQ((std::pair{Field(1), Field(2)}), (std::pair{xs, ys})) << text << " " << alignX;
   }
   EXPECT_EQ(Fields(0, {0, 4, 6}), (Floats{90, 1.5f, 'a' - 32}));
+  // Scores pad on the left and keep their last digits when longer than the field.
+  EXPECT_EQ((app->p_rstr(42, 5, String("0")) + app->p_rstr(123456789, 8, String(" "))).ToUtf8(),
+            "0004223456789");
   // Button glyphs "¬" + letter: control mode, clock, letter, font cell, x of the glyph after.
   // clang-format off
   const int glyphs[][5] = {{0, 0, 'K', 113, 118}, {2, 0, 'K', 97, 118}, {1, 1199, 'K', 109, 118}, {1, 1200, 'K', 97, 118},
