@@ -293,6 +293,9 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
     EXPECT_EQ((std::pair{Field(1), Field(2)}), (std::pair{xs, ys})) << text << " " << alignX;
   }
   EXPECT_EQ(Fields(0, {0, 4, 6}), (Floats{90, 1.5f, 'a' - 32}));
+  app->p_CLS2D(), app->m_CreditScroll = 0.3f, app->p_MenuCredits(); // credits fade away from the middle
+  const Floats alphas = Field(7);
+  EXPECT_TRUE(std::any_of(alphas.begin(), alphas.end(), [](float a) { return a > 0.3f && a < 0.7f; }));
   // Scores pad on the left and keep their last digits when longer than the field.
   EXPECT_EQ((app->p_rstr(42, 5, String("0")) + app->p_rstr(123456789, 8, String(" "))).ToUtf8(),
             "0004223456789");

@@ -48,10 +48,7 @@ public:
   void SetWindowPos(int x, int y) override {
     calls.push_back("pos " + std::to_string(x) + "," + std::to_string(y));
   }
-  void GetWindowSize(int* w, int* h) override {
-    *w = open ? width : 0;
-    *h = open ? height : 0;
-  }
+  void GetWindowSize(int* w, int* h) override { *w = open ? width : 0, *h = open ? height : 0; }
   int GetWindowParam(int p) override {
     if (p == GLFW2_OPENED) return open;
     if (p == GLFW2_ACTIVE) return open && active;
@@ -65,10 +62,7 @@ public:
   void Disable(int) override {}
   void SetEvents(Glfw2Events* e) override { events = e; }
   int GetKey(int key) override { return pressed.count(key) ? GLFW2_PRESS : GLFW2_RELEASE; }
-  void GetMousePos(int* x, int* y) override {
-    *x = mouse_x;
-    *y = mouse_y;
-  }
+  void GetMousePos(int* x, int* y) override { *x = mouse_x, *y = mouse_y; }
   void GetDesktopMode(Glfw2VidMode* m) override { *m = {1280, 1024, 8, 8, 8}; }
   int GetVideoModes(Glfw2VidMode*, int) override { return 0; }
   int GetJoystickParam(int, int) override { return 0; }
