@@ -255,6 +255,7 @@ TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
       {at + "/a\xC4\x8A" + "b", "GET", {}, -1, ""},   // U+010A, a line feed once narrowed
       {at + "/a b", "GET", {}, -1, ""},
       {at, "GE T", {}, -1, ""},
+      {at, "", {}, -1, ""},
       {"http://127.0.0.1_x:@/", "GET", {}, -1, ""},
       {"http://0.0.0.0:@/", "GET", {}, -1, ""},
   };
