@@ -80,6 +80,8 @@ TEST_F(Unit, EachControlAnswersItsOwnKeysButtonsAndVirtualButtons) {
   EXPECT_EQ((Floats{app->m_AnalogX, app->m_AnalogY}), (Floats{-0.39f, -0.41f}));
   app->m_Settings[15] = 1, in->m__joyStates[0]->m_joyX[0] = 0.41f; // flipped: down; x is never flipped
   EXPECT_EQ((Ints{Key(0, 0), Key(8, 0), Key(5, 0), Key(5, -1)}), (Ints{0, 1, 1, 0}));
+  in->m__joyStates[0]->m_joyX[0] = 0.4f; // on the dead zone itself: nothing
+  EXPECT_EQ(Key(5, 0), 0);
   Press(1), Press(256 + 64); // the mouse button is touch 0, code 384, not a pad 4's A; pad 2's A counts once
   EXPECT_EQ(Key(10, 4) * 10 + app->p_PlayKeyAll(10, 1), 1);
   app->m_TouchDown[3] = 1, app->m_TouchX[3] = 3, app->m_TouchY[3] = 4; // the round hit test reaches 5
@@ -296,6 +298,8 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   app->p_CLS2D(), app->m_CreditScroll = 0.3f, app->p_MenuCredits(); // credits fade away from the middle
   const Floats alphas = Field(7);
   EXPECT_TRUE(std::any_of(alphas.begin(), alphas.end(), [](float a) { return a > 0.3f && a < 0.7f; }));
+  app->m_ShownScore = 0, app->m_Score = 100, app->p_ScoreDisplay(); // the shown score closes in by sixths
+  EXPECT_EQ(app->m_ShownScore, 16);
   // Scores pad on the left and keep their last digits when longer than the field.
   EXPECT_EQ((app->p_rstr(42, 5, String("0")) + app->p_rstr(123456789, 8, String(" "))).ToUtf8(),
             "0004223456789");
