@@ -129,7 +129,8 @@ TEST_F(Device, SurfacePixelsArePremultipliedAndReachTheTextureInEveryContext) {
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
   src[0] = static_cast<int>(kYellow);
   src[1] = static_cast<int>(0x80ff0000);       // red at half alpha
-  dev->WritePixels2(s, src, 1, 1, 2, 1, 0, 2); // part of a row
+  dev->WritePixels2(s, src, 1, 1, 1, 1, 0, 1); // part of a row, a pixel at a time
+  dev->WritePixels2(s, src, 2, 1, 1, 1, 1, 1);
   std::fill(src.begin(), src.end(), static_cast<int>(kGreen));
   dev->WritePixels2(s, src, 0, 2, 4, 1, 0, 4); // a whole row
   const unsigned char* p = s->pixels + (1 * 4 + 2) * 4;
