@@ -84,15 +84,7 @@ int c_MyApp::p_Reload() {
   m_ClsAlpha = 1;
   p_PickDetailLevel();
   p_LoadImg(93, String("common/OrboLogo"), 256, 256, 1, 1);
-  String font("fonts/shadow_editundo");
-  if (m_HDLevel == 2) font += String("-hd");
-  if (m_HDLevel == 4) font += String("-hd2");
-  font += String(".png");
-  gc_assign(m_Images[90], zu_graphics_LoadImage2(font, 16 * m_HDLevel, 16 * m_HDLevel, 128, 1));
-  m_ImageInfo[270] = 7;
-  m_ImageInfo[271] = 10;
-  m_ImageInfo[272] = 128;
-  m_FontImage = 90;
+  p_LoadFont(90, String("fonts/shadow_editundo"), 7, 10); // for the loading screen's text
   m_LoadStep = 1;
   return 0;
 }

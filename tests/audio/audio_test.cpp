@@ -2,6 +2,7 @@
 // device and the sound module on OpenAL Soft's null back end (real time, no output).
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
@@ -45,6 +46,7 @@ TEST(Wav, GivesTheWholeFramesOfEveryLayoutOpenALPlays) {
       {Wav(2, 16, 44100, D), 4, 2, 2, 44100},
       {Wav(1, 8, 11025, D.substr(0, 7)), 7, 1, 1, 11025},
       {Wav(2, 8, 1, D.substr(0, 2)), 1, 2, 1, 1},
+      {Wav(1, 8, INT_MAX, D.substr(0, 1)), 1, 1, 1, INT_MAX},
       {Wav(1, 16, 8000, D.substr(0, 2), odd + fact + Chunk("LIST", "INFO")), 1, 1, 2, 8000},
       {Wav(2, 16, 8000, D.substr(0, 8), fact, std::string(2, '\0')), 2, 2, 2, 8000},
       {Wav(2, 16, 8000, D.substr(0, 8), std::string(1, '\0'), "x"), 2, 2, 2, 8000}};

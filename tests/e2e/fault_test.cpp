@@ -14,12 +14,6 @@ using namespace e2e;
 
 namespace {
 
-struct TempFolder {
-  fs::path path = fs::temp_directory_path() / ("lexorm-faults-" + std::to_string(getpid()));
-  std::error_code ec;
-  TempFolder() { fs::create_directories(path); }
-  ~TempFolder() { fs::remove_all(path, ec); }
-};
 // Temporary files of saves that never reached their rename, removed.
 int Leftovers(const fs::path& folder) {
   int n = 0;
@@ -84,7 +78,7 @@ TEST(Faults, KilledAtRandomMomentsTheNextStartFindsTheLastSaveWhole) {
   std::printf("random moments from seed %u (LEXORM_FAULT_SEED repeats them)\n", seed);
   std::mt19937 random(seed);
   auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-  TempFolder folder;
+  TempDir folder("faults");
   const fs::path state = folder.path / ".quokkastate";
   const Launch launch{AllShortWords(), {}, folder.path};
   std::string saved;

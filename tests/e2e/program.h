@@ -15,6 +15,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/support/temp_files.h"
+
 struct _XDisplay;
 
 namespace e2e {
@@ -29,11 +31,6 @@ inline std::pair<int, int> ScreenSize() {
   std::pair<int, int> size;
   std::istringstream(Xdotool({"getdisplaygeometry"})) >> size.first >> size.second;
   return size;
-}
-inline std::string ReadFile(const fs::path& file) {
-  std::ostringstream out;
-  out << std::ifstream(file, std::ios::binary).rdbuf();
-  return out.str();
 }
 using Colour = bool (*)(int r, int g, int b);
 inline bool SphereBlue(int r, int, int b) { return b > 180 && b > r + 60; } // the logo's globe

@@ -86,11 +86,11 @@ protected:
   int Plays(int effect) {
     return static_cast<int>(std::count(audio->effects.begin(), audio->effects.end(), effect));
   }
-  // The font's glyphs on the line y between x0 and x1 (spaces are not drawn).
+  // The font's glyphs on the line y (any line for y < 0) between x0 and x1 (spaces are not drawn).
   std::string TextAt(float y, float x0 = 0, float x1 = 640) {
     std::string out;
     for (int i = 0; i < Records(); ++i)
-      if (Record(i)[0] == 90 && std::fabs(Record(i)[2] - y) < 0.5f && Record(i)[1] >= x0 &&
+      if (Record(i)[0] == 90 && (y < 0 || std::fabs(Record(i)[2] - y) < 0.5f) && Record(i)[1] >= x0 &&
           Record(i)[1] <= x1)
         out += static_cast<char>(32 + Record(i)[6]);
     return out;
@@ -138,6 +138,9 @@ TEST_F(Play, ChainsGrowOnlyToNeighboursCancelFreesThemAndSelectOnTheChainEndsThe
             (Floats{0, 0, 1, 1, 2, 2}));                          // not (3, 3) nor (3, 0), two from (1, 1)
   for (int i = 0; i < 4; ++i) Tap(kLeft), Tap(kDown), Tap(kDown); // the cursor stops at the edges
   EXPECT_EQ(At(game->m_Player, {1, 2}), (Floats{0, 6}));
+  Pointer(5, 0, 0), Tap(kUp), Tap(kSelect), Cell(0, 6)[0] = 0,
+                                                    Update(); // a chained tile falls: the chain follows
+  EXPECT_EQ(At(game->m_Player, {101, 201, 3, 4}), (Floats{0, 6, 0, 6}));
 }
 
 TEST_F(Play, AThirtySecondGameEndsAtUpdate1861AndTicksAndHidingOrPausingStopsTheClock) {
@@ -151,6 +154,10 @@ TEST_F(Play, AThirtySecondGameEndsAtUpdate1861AndTicksAndHidingOrPausingStopsThe
   }
   EXPECT_EQ(shown.size(), 1861u);
   EXPECT_EQ(shown[0] + shown[58] + shown[59] + shown[1800], "3030290");
+  Start(1), game->m_HighScores[0] = 300, game->m_HighScores[1] = 200; // the place, and the score it beats
+  std::string places;
+  for (int score : {250, 400}) game->m_Score = score, Update(), places += TextAt(10) + " ";
+  EXPECT_EQ(places, "2nd00000300 1st00000300 ");
   EXPECT_EQ(ticks, (std::vector<std::string>{"4:98", "3:98", "2:98", "1:98", "0:99"}));
   Start(3); // real time ends a game too: 121 seconds after the start, whichever comes first
   Update(10), PastTheEnd(0), Update();
@@ -198,14 +205,15 @@ TEST_F(Play, AFinishedGameIsRecordedAndTheNextGameStartsClean) {
   EXPECT_EQ(Word(game->m_BestWords[0]) + std::to_string(game->m_BestWordScores[0]) +
                 Word(game->m_BestWords[1]) + std::to_string(Plays(95)),
             "QI18QI2");
-  game->m_Score = 500;
+  game->m_Score = 500, game->m_MusicOn = 1;
   PastTheEnd();
   int overlay = 0; // updates from the end of time to the recording
   do Update(), ++overlay;
   while (game->m_GameMode == 10 && overlay < 200);
   Update();
-  EXPECT_EQ((Ints{overlay, game->m_GameMode, Plays(96), game->m_GameOverTimer}),
-            (Ints{90, 1, 1, 71})); // fading
+  EXPECT_EQ((Ints{overlay, game->m_GameMode, Plays(96), game->m_GameOverTimer, game->m_MusicOn}),
+            (Ints{90, 1, 1, 71, 0})); // fading, the tune stopped
+  EXPECT_EQ(std::count(audio->calls.begin(), audio->calls.end(), "stop music"), 1);
   EXPECT_EQ(At(game->m_HighScores, {0, 1, 30, 31}), (Ints{500, 0, 500, 0}));
   EXPECT_NE(host->state.find("|500|500|"), std::string::npos); // saved: top and last entry 1
   Start(2); // another length: no best word from the last one's score
@@ -242,7 +250,9 @@ TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
   game->m_OptionsOpen = 1, game->m_OptionsSlide = 30, game->m_Settings[15] = game->m_Settings[16] = 0;
   Ints modes;
   for (int i = 0; i < 4; ++i) Click(300, 140), modes.push_back(game->m_Settings[5]);
-  EXPECT_EQ(modes, (Ints{2, 3, 0, 1}));
+  game->m_OptionsSel = 1, Press(kEnter), Update(3), Release(kEnter), Update(); // once, on its row only
+  modes.push_back(game->m_Settings[5]);
+  EXPECT_EQ(modes, (Ints{2, 3, 0, 1, 2}));
   Click(300, 260), Click(300, 300), Click(300, 300);
   EXPECT_EQ(At(game->m_Settings, {14, 15, 16, 17}), (Ints{1, 1, 0, 0}));
   game->m_VButtons[10] = 2, game->m_VButtons[19] = 1;
@@ -255,7 +265,7 @@ TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
   game->m_OptionsSel = 0, Press(kDown), Update(3), Release(kDown), Update(); // the cursor: one row a press
   Press(kEscape), Update();                                                  // back closes the box and saves
   EXPECT_EQ(std::to_string(game->m_OptionsSel + game->m_OptionsOpen) + host->state.substr(0, 12),
-            "10|0|0|0|0|1|");
+            "10|0|0|0|0|2|");
   game->m_GameMode = 10, game->m_TuneName = String("tune"), game->m_MusicOn = 1, audio->Clear();
   game->p_OptionsActivate(1), game->p_OptionsActivate(1); // in a game: 2 stops the tune, 3 starts it again
   EXPECT_EQ(audio->calls[0] + std::to_string(std::count(audio->calls.begin(), audio->calls.end(),
@@ -265,9 +275,10 @@ TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
 
 TEST_F(Play, ThePauseMenuResumesOnceSlidOutAndQuitRecordsTheScore) {
   Start(1);
-  Update(5), Tap(kEscape), Update(12);
-  EXPECT_EQ(game->m_Paused * 1000 + game->m_PauseSlide, 1240);
-  Tap(kEscape); // resume: the menu slides out at 24 an update and the game plays on below -32
+  game->m_PenSpeed = 5.5f, Update(5), Tap(kEscape), Update(12), Tap(kRight);
+  EXPECT_EQ(game->m_Paused * 1000 + game->m_PauseSlide + game->m_PenSpeed,
+            1245.75f); // right: a quarter faster
+  Tap(kEscape);        // resume: the menu slides out at 24 an update and the game plays on below -32
   int paused = 0;
   while (game->m_Paused == 1 && paused < 50) Update(), ++paused;
   EXPECT_EQ((Ints{paused, game->m_PauseSlide}), (Ints{11, -48})); // one update went into the release
@@ -297,6 +308,8 @@ TEST_F(Play, TheVirtualScreenFitsTheLargerScaleAndDetailFollowsTheDevice) {
   int updates = 0;
   for (; game->m_LoadStep > 0 && updates < 100; ++updates) Update();
   EXPECT_EQ(updates + game->m_GameMode, 30);
+  game->m_GameMode = 1, Resize(1231, 400), Update(30), Resize(1231, 400); // room for one line
+  EXPECT_NE(TextAt(-1).find("Highscore"), std::string::npos) << TextAt(-1);
 }
 
 TEST_F(Play, SuspendPausesAGameVirtualPressesLastOneUpdateAndBackClosesThePanelOnce) {

@@ -123,10 +123,15 @@ TEST_F(Device, SurfacePixelsArePremultipliedAndReachTheTextureInEveryContext) {
   Array<int> src(1 + 12);
   for (int i = 0; i < 12; ++i) src[1 + i] = static_cast<int>(i < 4 ? top[i] : kBlue);
   dev->WritePixels2(s, src, 0, 0, 4, 3, 1, 4); // filling the array exactly
-  s->Bind();                                   // as its first drawing does
-  GLint tw = 0, th = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+  auto texSize = [](gxtkSurface* surface) {
+    surface->Bind(); // as its first drawing does
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    return V{w, h};
+  };
+  EXPECT_EQ(texSize(dev->CreateSurface(5, 3)), (V{5, 3})); // a size OpenGL takes is kept
+  const V tex = texSize(s);                                // 4 x 3 refused: the next powers of two
   src[0] = static_cast<int>(kYellow);
   src[1] = static_cast<int>(0x80ff0000);       // red at half alpha
   dev->WritePixels2(s, src, 1, 1, 1, 1, 0, 1); // part of a row, a pixel at a time
@@ -134,7 +139,7 @@ TEST_F(Device, SurfacePixelsArePremultipliedAndReachTheTextureInEveryContext) {
   std::fill(src.begin(), src.end(), static_cast<int>(kGreen));
   dev->WritePixels2(s, src, 0, 2, 4, 1, 0, 4); // a whole row
   const unsigned char* p = s->pixels + (1 * 4 + 2) * 4;
-  EXPECT_EQ((V{tw, th, p[0], p[1], p[2], p[3]}), (V{4, 4, 128, 0, 0, 128}));
+  EXPECT_EQ((V{tex[0], tex[1], p[0], p[1], p[2], p[3]}), (V{4, 4, 128, 0, 0, 128}));
   float quad[] = {0, 0, 0, 0, 1, 0, 1, 0, 1, 1, 1, 1, 0, 1, 0, 1}; // (x, y, u, v)
   for (int context = 0; context < 2; ++context) {
     if (context) dev->EndRender(), OpenWindow(), SetUp(); // a new window, a new context

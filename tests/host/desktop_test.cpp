@@ -189,6 +189,13 @@ TEST(GuardedCalls, WhatReachesTheDelegateInEachState) {
   EXPECT_EQ(log, (Strings{"start", "suspend", "render", "key 1 65", "mouse 4 0 1,2", "touch 7 1",
                           "motion 8 2", "discard", "resume", "update", "render", "key 1 65", "mouse 4 0 1,2",
                           "touch 7 1", "motion 8 2", "discard"}));
+  // Only the outermost call ends with a collection step (which takes the pending bytes).
+  int inner = 0;
+  delegate->on_update = [&] {
+    gc_ext_malloced(gc_sweep_threshold + 1), host.KeyEvent(1, 66), inner = gc_ext_new_bytes;
+  };
+  host.UpdateGame();
+  EXPECT_EQ((Ints{inner > gc_sweep_threshold, gc_ext_new_bytes}), (Ints{1, 0}));
   delegate->on_update = [] { throw new ThrowableObject; };
   EXPECT_EXIT(host.UpdateGame(), ::testing::ExitedWithCode(255), "");
 }

@@ -162,6 +162,9 @@ TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
   ZuSocket* udp = new ZuSocket; // given no buffer, a datagram socket moves nothing (and does not crash)
   ASSERT_TRUE(udp->Open(SOCKET_DATAGRAM));
   EXPECT_EQ(udp->SendTo(nullptr, 0, 1, new ZuSocketAddress) + udp->ReceiveFrom(nullptr, 0, 1, nullptr), -2);
+  ZuSocket* tcp = new ZuSocket; // ports 1..65535 only: the others are refused before connecting
+  ASSERT_TRUE(tcp->Open(SOCKET_STREAM));
+  EXPECT_EQ(tcp->ConnectTo("127.0.0.1", 0) || tcp->ConnectTo("127.0.0.1", 65536), false);
 }
 TEST_F(Sockets, TheRingHolds255OperationsAndAProtocolIsNamedExactly) {
   auto fill = [this](int n) { // connected in name only: each send fails, queued until an update
@@ -193,6 +196,17 @@ TEST_F(Sockets, CloseWakesABlockedReceiveAndTheDescriptorGoesOnceTheQueuesAreIdl
   t->p_Close();
   ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
   EXPECT_EQ(std::make_pair(rec->events, t->state), std::make_pair(Events{"connect 0"}, 0));
+  TestServer bye([](int fd) { TestServer::Write(fd, "bye"); }); // and hangs up: the end reads as 0
+  c_Socket* u = Connect(bye.port);
+  ASSERT_TRUE(PumpUntil([&] { return rec->events.size() == 2; }));
+  std::string got;
+  for (int n = 1; n > 0 && got.size() < 20; n = rec->received) {
+    const size_t seen = rec->events.size();
+    u->p_ReceiveAsync(Buffer("", 8), 0, 8, rec);
+    ASSERT_TRUE(PumpUntil([&] { return rec->events.size() > seen; }));
+    got += rec->events.back().substr(8);
+  }
+  EXPECT_EQ(got, "bye0");
 }
 // The completions, status and text of a request sent with an ASCII body if one is given.
 using Reply = std::tuple<int, int, std::string>;
