@@ -5,9 +5,8 @@
 #include <vector>
 
 struct ProcessResult {
-  int exit_code = -1;   // 0..255, or -1 when the child was killed by a signal
-  int signal = 0;       // the signal that ended it, if any
-  std::string out, err; // everything written to standard output and standard error
+  int exit_code = -1; // 0..255, or -1 when the child was killed by a signal
+  std::string out;    // everything written to standard output (standard error stays the test's)
 };
 
 // Runs argv[0] with the arguments, its standard input closed or empty; gives up (killing the
