@@ -302,6 +302,7 @@ TEST_F(Play, TheVirtualScreenFitsTheLargerScaleAndDetailFollowsTheDevice) {
     EXPECT_NEAR(game->m_ScaleY, c[2], 1e-4) << c[0] << "x" << c[1];
     EXPECT_NEAR(zu_Tessel_jscrw + zu_Tessel_jscrh / 1000, c[3] + c[4] / 1000, 1e-2) << c[0] << "x" << c[1];
     EXPECT_EQ(game->m_HDLevel * game->m_HDScale + game->m_HDLevel, 1 + c[5]) << c[0] << "x" << c[1];
+    EXPECT_EQ(game->m_Landscape, c[4] <= c[3]) << c[0] << "x" << c[1]; // the pause menu's layout
   }
   EXPECT_EQ(game->m_LoadStep, 1); // a new size reloads: 20 updates, then the screen carries on
   game->m_GameMode = 10, game->m_Paused = 1;
