@@ -163,7 +163,7 @@ TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
   ASSERT_TRUE(udp->Open(SOCKET_DATAGRAM));
   EXPECT_EQ(udp->SendTo(nullptr, 0, 1, new ZuSocketAddress) + udp->ReceiveFrom(nullptr, 0, 1, nullptr), -2);
   ZuSocket* tcp = new ZuSocket; // ports 1..65535 only: the others are refused before connecting
-  ASSERT_TRUE(tcp->Open(SOCKET_STREAM));
+  ASSERT_TRUE(!tcp->Open(99) && tcp->Open(SOCKET_STREAM)); // no socket of an unknown kind
   EXPECT_EQ(tcp->ConnectTo("127.0.0.1", 0) || tcp->ConnectTo("127.0.0.1", 65536), false);
   EXPECT_EQ(tcp->Receive(Buffer("", 8), 0, 0), 0); // nothing asked, nothing waited for
 }
