@@ -13,13 +13,13 @@
 #include <unistd.h>
 #include <vector>
 
-inline int ListenOnLoopback(int* port) {
+inline int ListenOnLoopback(int* port, int want = 0) { // on `want`, or any free port; *port 0: none
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  sockaddr_in a{AF_INET, htons(want), {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof a;
   sockaddr* at = reinterpret_cast<sockaddr*>(&a);
-  bind(fd, at, length), listen(fd, 64), getsockname(fd, at, &length);
-  *port = ntohs(a.sin_port);
+  const bool bound = bind(fd, at, length) == 0 && listen(fd, 64) == 0 && getsockname(fd, at, &length) == 0;
+  *port = bound ? ntohs(a.sin_port) : 0;
   return fd;
 }
 inline int ClosedPort() { // a port on 127.0.0.1 that nothing listens on
