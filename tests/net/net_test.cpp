@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "host/game.h"
 #include "net/http.h"
@@ -165,10 +166,19 @@ TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
   ZuSocket* tcp = new ZuSocket; // ports 1..65535 only: the others are refused before connecting
   ASSERT_TRUE(!tcp->Open(99) && tcp->Open(SOCKET_STREAM)); // no socket of an unknown kind
   EXPECT_EQ(tcp->ConnectTo("127.0.0.1", 0) || tcp->ConnectTo("127.0.0.1", 65536), false);
-  EXPECT_EQ(tcp->Receive(Buffer("", 8), 0, 0), 0);       // nothing asked, nothing waited for
-  int top = 0, listener = ListenOnLoopback(&top, 65535); // the last port is one (when it is free)
-  EXPECT_TRUE(top != 65535 || tcp->ConnectTo("127.0.0.1", 65535));
-  close(listener);
+  EXPECT_EQ(tcp->Receive(Buffer("", 8), 0, 0), 0);             // nothing asked, nothing waited for
+  EXPECT_FALSE((new ZuSocketAddress)->Set(String("::1"), 80)); // not an IPv4 name: unresolved
+  ZuSocket* listening = new ZuSocket; // a listener takes the one connection waiting and returns
+  ZuSocketAddress* at = new ZuSocketAddress;
+  ASSERT_TRUE(listening->Open(SOCKET_STREAM) && listening->Bind(String("127.0.0.1"), 0) &&
+              listening->Listen(1));
+  listening->GetLocalAddress(at), at->Validate();
+  ASSERT_TRUE(tcp->ConnectTo("127.0.0.1", at->port));
+  auto accepted = std::make_shared<std::atomic<int>>(0); // the thread may outlive a failed wait
+  std::thread([listening, accepted] { *accepted = listening->Accept() ? 1 : -1; }).detach();
+  ASSERT_TRUE(PumpUntil([&] { return *accepted != 0; }, 2000));
+  EXPECT_EQ(*accepted + tcp->Send(Buffer("hi"), 0, 2) + listening->Accepted()->Receive(Buffer("", 8), 0, 8),
+            5);
 }
 TEST_F(Sockets, TheRingHolds255OperationsAndAProtocolIsNamedExactly) {
   auto fill = [this](int n) { // connected in name only: each send fails, queued until an update
@@ -231,6 +241,7 @@ TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
       {"h:81", "http,,,h,81,/|GET / HTTP/1.0|Host: h:81"},
       {"Ab+1.-://me:pw@h.example/f", "Ab+1.-,me,pw,h.example,80,/f|GET /f HTTP/1.0|Host: h.example"},
       {"1b://h/f", "http,,,1b,0,//h/f|GET //h/f HTTP/1.0|Host: 1b:0"}, // no scheme starts with a digit
+      {"://h/f", "http,,,,0,//h/f|GET //h/f HTTP/1.0|Host: :0"},       // nor is empty
       {"u@h:7", "http,u,,h,7,/|GET / HTTP/1.0|Host: h:7"},
       {"http://h/p#frag?no", "http,,,h,80,/p#frag?no|GET /p HTTP/1.0|Host: h"},
       {"http://a.example/x@b/", "http,,,a.example,80,/x@b/|GET /x@b/ HTTP/1.0|Host: a.example"},
@@ -308,6 +319,13 @@ TEST_F(Http, TheRequestCarriesItsBodyAndAServerThatResetsOrGoesQuietEndsIt) {
   zu_socket_ioTimeoutMs = 300; // silence: the receive gives up after the I/O timeout
   TestServer silent([&](int fd) { silent.ReadRequest(fd), silent.ReadRequest(fd); }); // then waits
   EXPECT_EQ(Fetch("127.0.0.1:" + std::to_string(silent.port)), Reply(1, -1, ""));
+  int top = 0, listener = ListenOnLoopback(&top, 65535); // the last port is one (when it is free):
+  Fetch("http://127.0.0.1:65535/");                      // a request goes to it, a socket connects
+  pollfd waiting{listener, POLLIN, 0};
+  ZuSocket* tcp = new ZuSocket;
+  EXPECT_TRUE(top != 65535 ||
+              (poll(&waiting, 1, 0) == 1 && tcp->Open(SOCKET_STREAM) && tcp->ConnectTo("127.0.0.1", 65535)));
+  close(listener);
   zu_socket_ioTimeoutMs = 30000;
 }
 
