@@ -31,6 +31,11 @@ public:
   int GetDeviceHeight() override { return height; }
   int Millisecs() override { return (clock += tick) - tick; }
   String PathToFilePath(const String& path) override;
+  unsigned padButtons = 0; // the buttons held on pad 0, bit by bit: a pad is there while one is
+  bool PollJoystick(int unit, Array<float>, Array<float>, Array<float>, Array<bool> held) override {
+    for (int b = 0; b < held.Length(); ++b) held[b] = unit == 0 && (padButtons >> b & 1);
+    return unit == 0 && padButtons;
+  }
   int SaveState(const String& s) override {
     return stateInMemory ? (state = s.ToUtf8(), 0) : ZuGame::SaveState(s);
   }

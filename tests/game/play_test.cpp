@@ -33,7 +33,11 @@ protected:
     zu_audio_SetAudioDevice(audio = new RecordingAudio);
     zu_input_SetInputDevice((new c_InputDevice)->m_new());
     host->stateInMemory = true;
-    StdoutOf([] { Game()->p_OnCreate(); }); // quiet start-up
+    const auto data = host->dataDir; // a missing data folder is said once, by name
+    host->dataDir = "/no/such";
+    EXPECT_EQ(StdoutOf([] { Game()->p_OnCreate(), Game()->p_OnCreate(); }),
+              "Data folder not found: /no/such/\nHighscores Loaded\nHighscores Loaded\n");
+    host->dataDir = data;
     for (int n : {1, 2, 10, 11, 95, 96, 98, 99}) Game()->p_LoadSFX(n);
   }
   void TearDown() override { EXPECT_EQ(VButtonsGuard(), 7); }
@@ -180,10 +184,12 @@ TEST_F(Play, AThirtySecondGameEndsAtUpdate1861AndTicksAndHidingOrPausingStopsThe
 }
 
 TEST_F(Play, TheGameOverBannerShowsOnlyForAScoreThatEntersTheTopTen) {
-  const int cases[][3] = {{0, 0, 0}, {10, 10, 0}, {10, 11, 1}, {0, 1, 1}}; // tenth, score, shown
+  const int cases[][4] = {
+      {0, 0, 0, 2}, {10, 10, 0, 2}, {10, 11, 1, 3}, {0, 1, 1, 1}}; // tenth, score, shown, length
   for (const auto& c : cases) {
-    for (int k = 0; k < 10; ++k) game->m_HighScores[10 + k] = c[0] == 0 ? 0 : 100 - 10 * k;
+    for (int k = 0; k < 10; ++k) game->m_HighScores[10 * c[3] - 10 + k] = c[0] == 0 ? 0 : 100 - 10 * k;
     game->m_Score = c[1], game->m_GameMode = 10, game->m_QuitGame = 0, game->m_GameOverTimer = 40;
+    game->m_GameLength = c[3];
     game->p_CLS2D(), game->p_GameOver();
     int banner = 0; // the box of the new-highscore line
     for (int i = 0; i < Records(); ++i) banner += Fields(i, {0, 10, 11}) == Floats{KIND_RECT, 0, 125};
@@ -277,8 +283,9 @@ TEST_F(Play, ThePauseMenuResumesOnceSlidOutAndQuitRecordsTheScore) {
   Start(1);
   game->m_PenSpeed = 5.5f, Update(5), Tap(kEscape), Update(12), Tap(kRight);
   EXPECT_EQ(game->m_Paused * 1000 + game->m_PauseSlide + game->m_PenSpeed,
-            1245.75f); // right: a quarter faster
-  Tap(kEscape);        // resume: the menu slides out at 24 an update and the game plays on below -32
+            1245.75f);                                                 // right: a quarter faster
+  host->padButtons = 1 << 6, Update(), host->padButtons = 0, Update(); // a pad's back button resumes:
+  // the menu slides out at 24 an update and the game plays on below -32
   int paused = 0;
   while (game->m_Paused == 1 && paused < 50) Update(), ++paused;
   EXPECT_EQ((Ints{paused, game->m_PauseSlide}), (Ints{11, -48})); // one update went into the release

@@ -301,8 +301,10 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   app->m_ShownScore = 0, app->m_Score = 100, app->p_ScoreDisplay(); // the shown score closes in by sixths
   EXPECT_EQ(app->m_ShownScore, 16);
   // Scores pad on the left and keep their last digits when longer than the field.
-  EXPECT_EQ((app->p_rstr(42, 5, String("0")) + app->p_rstr(123456789, 8, String(" "))).ToUtf8(),
-            "0004223456789");
+  EXPECT_EQ((app->p_rstr(42, 5, String("0")) + app->p_rstr(123456789, 8, String(" ")) +
+             app->p_rstr(7, 3, String("ab")))
+                .ToUtf8(),
+            "0004223456789ab7");
   // Button glyphs "¬" + letter: control mode, clock, letter, font cell, x of the glyph after.
   // clang-format off
   const int glyphs[][5] = {{0, 0, 'K', 113, 118}, {2, 0, 'K', 97, 118}, {1, 1199, 'K', 109, 118}, {1, 1200, 'K', 97, 118},
