@@ -132,8 +132,8 @@ TEST_F(Play, ChainsGrowOnlyToNeighboursCancelFreesThemAndSelectOnTheChainEndsThe
   Tap(kSelect), Tap(kLeft), Tap(kSelect), Tap(kRight), Tap(kSelect); // (4, 3) is in the chain: the word ends
   EXPECT_EQ(Word(game->m_LastWord) + std::to_string(game->m_Score) + std::to_string(int(game->m_Player[3])),
             "AA4-1");
-  Update();
-  EXPECT_EQ(Taken(), 0);
+  Update(); // its tiles burst, and the tiles above fall into the gap a row an update
+  EXPECT_EQ((Floats{float(Taken()), Cell(3, 2)[0], Cell(4, 2)[0], Cell(5, 2)[0]}), (Floats{0, 0, 0, 1}));
   // A touch reaches 0.3 cell diagonals (24.6 units) from a tile's centre; diagonals are neighbours.
   Update(), Touch(4, 0, 0, 25);
   EXPECT_EQ(Taken(), 0);
