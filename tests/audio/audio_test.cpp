@@ -206,6 +206,7 @@ TEST_F(Device, LoadsEveryLayoutOpenALPlaysAndNothingElse) {
               (row[4] ? V{1, row[0], 8 * row[1], row[3], row[2] * row[0] * row[1]} : V(5, 0)));
   }
   ZuGlfwGame::SetAudioReader(".pcm", nullptr);
+  EXPECT_FALSE(device->LoadSample__UNSAFE__(nullptr, String("x.pcm"))); // nothing to load into
 }
 
 } // namespace

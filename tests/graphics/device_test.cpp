@@ -71,8 +71,9 @@ TEST_F(Device, ShapesLandOnTheirPixelsReadTopRowFirstAndClsDropsWhatIsPending) {
   dev->ReadPixels(px, 9, 19, 2, 2, 1, 3); // rows 19 and 20 of x 9 and 10, at offset 1, 3 apart
   const uint32_t c = 0xff0aff80;
   EXPECT_EQ((std::vector<uint32_t>(px.begin(), px.end())), (std::vector<uint32_t>{0, c, c, 0, c, kRed, 0}));
-  ExpectPixels({39, 20, kRed,   10, 59, kRed, 39, 59, kRed, 40,  59, c,      39,  60, c,
-                5,  7,  kWhite, 5,  6,  c,    6,  7,  c,    110, 12, kWhite, 110, 13, c});
+  ExpectPixels({39,  20, kRed,   10, 59, kRed, 39,  59, kRed,   40,  59, c,      39,  60, c,
+                5,   7,  kWhite, 5,  6,  c,    6,   7,  c,      110, 12, kWhite, 110, 13, c,
+                110, 11, c,      99, 12, c,    100, 12, kWhite, 119, 12, kWhite, 120, 12, c});
 }
 
 // Rows: under, colour, alpha, blend mode, pixel. Premultiplied alpha blending but for mode 1: adds.
@@ -193,16 +194,18 @@ TEST_F(Device, TheDrawingModuleResetsTheStateClipsAndDrawsImagesAtTheirHandles) 
   zu_graphics_BeginRender();
   zu_graphics_SetScissor(0, 10, kW, kH); // the window's size, not its place: still a scissor
   zu_graphics_DrawRect(0, 0, 4, 20);
-  zu_graphics_SetScissor(0.9f, 2.5f, 200.9f, 100.5f); // x 0..199, y 2..101
+  zu_graphics_SetScissor(2, 0, kW, kH), zu_graphics_DrawRect(0, 30, 4, 2); // nor is it here
+  zu_graphics_SetScissor(0.9f, 2.5f, 200.9f, 100.5f);                      // x 0..199, y 2..101
   zu_graphics_DrawRect(198, 98, 4, 8);
   zu_graphics_Translate(10, 0);
   zu_graphics_DrawEllipse(140, 50, 10, 5); // x 150 +- 10, y 50 +- 5
   zu_graphics_DrawImage(img, 20, 20, 1);   // frame 1: 4 x 2 from (7, 1), its handle (2, 1) at (30, 20)
   zu_graphics_DrawImage2(img, 50, 50, 0, 4, 4, 0);
-  ExpectPixels({1,   5,  kBlack, 1,   15, kWhite, 199, 101, kWhite, 200, 101, kBlack, 199, 102, kBlack,
-                150, 50, kWhite, 158, 50, kWhite, 162, 50,  kBlack, 150, 57,  kBlack, 28,  19,  kGreen,
-                31,  20, kGreen, 27,  20, kBlack, 32,  20,  kBlack, 29,  21,  kBlack, 52,  46,  kRed,
-                67,  53, kRed,   51,  50, kBlack, 68,  50,  kBlack, 60,  54,  kBlack});
+  ExpectPixels({1,   30,  kBlack, 3,   30,  kWhite, 1,   5,  kBlack, 1,   15, kWhite, 199, 101, kWhite,
+                200, 101, kBlack, 199, 102, kBlack, 150, 50, kWhite, 158, 50, kWhite, 162, 50,  kBlack,
+                150, 57,  kBlack, 28,  19,  kGreen, 31,  20, kGreen, 27,  20, kBlack, 32,  20,  kBlack,
+                29,  21,  kBlack, 52,  46,  kRed,   67,  53, kRed,   51,  50, kBlack, 68,  50,  kBlack,
+                60,  54,  kBlack});
 }
 
 // Ovals: segments follow the radii on screen (whole pixels when untransformed), in fours, 12 to

@@ -84,7 +84,7 @@ TEST(Collector, IncrementalMarkingKeepsPaceWithAllocation) {
   gc_ext_malloced(gc_sweep_threshold + 1);
   gc_collect(extra);
   gc_flush_free_list();
-  EXPECT_TRUE(g_destroyed == 1000 && gc_is_live_object(extra));
+  EXPECT_TRUE(g_destroyed == 1000 && gc_is_live_object(extra) && !gc_is_live_object(nullptr));
 }
 
 // What the roots reach through arrays and arrays of arrays stays, and is all that is counted; the
