@@ -298,6 +298,9 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   app->p_CLS2D(), app->m_CreditScroll = 0.3f, app->p_MenuCredits(); // credits fade away from the middle
   const Floats alphas = Field(7);
   EXPECT_TRUE(std::any_of(alphas.begin(), alphas.end(), [](float a) { return a > 0.3f && a < 0.7f; }));
+  app->m_MenuSel = 1, app->m_MenuAngle = app->m_MenuSpin = -32, app->m_MenuSpinVel = 8, app->m_Down = 0;
+  app->p_MenuWheel(); // a wheel turning gently, its items in range: slows by a quarter, no push back
+  EXPECT_EQ(app->m_MenuSpinVel, 6);
   app->m_ShownScore = 0, app->m_Score = 100, app->p_ScoreDisplay(); // the shown score closes in by sixths
   EXPECT_EQ(app->m_ShownScore, 16);
   // Scores pad on the left and keep their last digits when longer than the field.

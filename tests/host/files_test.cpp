@@ -16,6 +16,8 @@
 
 namespace fs = std::filesystem;
 
+int readInt(std::FILE* f); // the host's little-endian reader, declared by no header
+
 namespace {
 
 using Ints = std::vector<int>;
@@ -142,6 +144,10 @@ TEST(HostAudio, TheReaderIsChosenByExtensionIgnoringCase) {
   EXPECT_EQ(got, "3/12 3/12 3/12 0/0 0/0 ");
   EXPECT_EQ(out, "SetAudioReader: unusable extension\nLoadAudioData: no reader for this kind of file: "
                  "w.abcdefghijklmno\nLoadAudioData: no reader for this kind of file: d.a/x\n");
+  std::FILE* f = std::tmpfile(); // four bytes, lowest first; -1 when four cannot be read
+  std::fwrite("\x01\x02\x03\x84\x05", 1, 5, f), std::rewind(f);
+  EXPECT_EQ((Ints{readInt(f), readInt(f), readInt(nullptr)}), (Ints{int(0x84030201), -1, -1}));
+  std::fclose(f);
 }
 
 std::string NotSaved(const char* why) {
@@ -227,8 +233,9 @@ TEST(HostOpenUrl, OpensOnlyWebAddressesAsOneArgument) {
     EXPECT_EQ(StdoutOf([&] { game.OpenUrl(url); }), std::string("OpenUrl: refused, ") + why + "\n");
     EXPECT_TRUE(NoChildren()) << why; // a started xdg-open would still be running or unreaped
   }
-  game.OpenUrl(String(u"HtTp://a.com/ b;c'd\"e$(touch pwned)`touch "
-                      u"pwned2`|&>x~\u00A0\u07FF\u0800\uFFFF\U00010000\U0010FFFF"));
+  const String good(u"HtTp://a.com/ b;c'd\"e$(touch pwned)`touch "
+                    u"pwned2`|&>x~\u00A0\u07FF\u0800\uFFFF\U00010000\U0010FFFF");
+  EXPECT_EQ(StdoutOf([&] { game.OpenUrl(good); }), ""); // it ran: nothing to say
   EXPECT_TRUE(WaitFor([&] { return fs::exists(record); }, 5000)) << "xdg-open was not run";
   EXPECT_EQ(ReadFile(record),
             std::string("1\nHtTp://a.com/ b;c'd\"e$(touch pwned)`touch pwned2`|&>x~\xC2\xA0\xDF\xBF"
