@@ -1,5 +1,4 @@
-// tests/app/app_test.cpp — input state (each range read on both sides of its bounds), the application
-// and its delegate, display modes and random numbers.
+// tests/app/app_test.cpp — input state at its bounds, the app, its delegate, display modes, random numbers.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -1,5 +1,4 @@
-// tests/audio/audio_support.h — bytes decoded through one of the game's readers, for the audio
-// tests and the tests of the generated sounds.
+// tests/audio/audio_support.h — bytes decoded through one of the game's sound readers.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// tests/audio/audio_test.cpp — LoadWAV on files made by hand, LoadOGG on files oggenc writes; the
-// device and the sound module on OpenAL Soft's null back end (real time, no output).
+// tests/audio/audio_test.cpp — the WAV and Ogg readers; the sound device on OpenAL Soft's null back end.
 #include <gtest/gtest.h>
 
 #include <climits>

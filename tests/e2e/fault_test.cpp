@@ -1,5 +1,4 @@
-// tests/e2e/fault_test.cpp — the real program on the bare display killed at random moments, ended
-// by signals, without a sound device, twice in one folder: what it saved stays one whole save.
+// tests/e2e/fault_test.cpp — the real program killed, signalled, without sound, twice in one folder.
 #include "program.h"
 #include <atomic>
 #include <csignal>
@@ -30,8 +29,7 @@ std::string SoundMode(const fs::path& file) {
   const std::vector<std::string> f = StateFields(file);
   return f.size() > kSoundMode ? f[kSoundMode] : "(none)";
 }
-// The options box from the menu's gear, its sound row stepped `steps` times, closed with Escape
-// (which saves).
+// The options box from the menu's gear, its sound row stepped `steps` times, closed (and saved).
 void StepSoundMode(Program& p, int steps) {
   p.Focus();
   ASSERT_TRUE(p.WaitFrame(MenuAtRest)) << "no menu";
@@ -45,9 +43,8 @@ void StepSoundMode(Program& p, int steps) {
   }
   p.Key("Escape");
 }
-// Kills the program `ms` milliseconds from now when n is 0, else `us` microseconds after the n-th
-// temporary save file appears in the folder (while it writes, flushes or renames); false when
-// no such save began within 8 seconds.
+// Kills the program `ms` ms from now when n is 0, else `us` us after the n-th temporary save file
+// appears (while it writes, flushes or renames); false when no such save began within 8 seconds.
 bool Kill(const fs::path& folder, pid_t pid, int n, int us, int ms) {
   const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   inotify_add_watch(fd, folder.c_str(), IN_CREATE);

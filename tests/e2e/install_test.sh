@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# tests/e2e/install_test.sh SOURCE_DIR BUILD_DIR — `cmake --install` into a temporary prefix; its
-# desktop entry; the launcher under X with a temporary HOME reaching the menu, ending on F4 and
-# saving in its state folder and nowhere else; the launcher's error line.
+# tests/e2e/install_test.sh SOURCE_DIR BUILD_DIR — `cmake --install` into a temporary prefix, then
+# the checks below: the desktop entry, the installed game under X with a temporary HOME, the launcher.
 set -uo pipefail
 build=${2:?usage: install_test.sh SOURCE_DIR BUILD_DIR}
 [[ -n ${DISPLAY:-} ]] || { echo "install test: no DISPLAY (run it through scripts/with-display.sh)"; exit 1; }

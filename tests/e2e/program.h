@@ -1,5 +1,4 @@
-// tests/e2e/program.h — the end-to-end harness: the real program in a folder of its own, its
-// window's pixels, xdotool input, jwm, and what tests look for in frames, output and saved state.
+// tests/e2e/program.h — the end-to-end harness: the real program, its window's pixels, input and state.
 #pragma once
 
 #include <chrono>

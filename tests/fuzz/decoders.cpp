@@ -1,12 +1,6 @@
-// tests/fuzz/decoders.cpp — the sound and image readers on any bytes. Built three times:
-// fuzz_wav (LoadWAV), fuzz_ogg (LoadOGG, stb_vorbis behind our checks) and fuzz_png (the host's
-// LoadImageData, stb_image behind it, through a host without a window). A refusal leaves the
-// out-values alone. A result can be read to its end and fits one OpenAL buffer or texture:
-// - WAV: the channels, rate and sample size of the "fmt " chunk, which comes first, and frames
-//   that are the bytes following the header of a "data" chunk;
-// - Ogg: a frame or more, 1..255 channels of 16-bit values, a rate;
-// - PNG: a PNG file only, of the size its first chunk, IHDR, states, at most 8192 pixels a side,
-//   1..4 bytes a pixel.
+// tests/fuzz/decoders.cpp — fuzz_wav, fuzz_ogg and fuzz_png: the sound and image readers on any
+// bytes. A refusal leaves the out-values alone; a result can be read to its end, fits one OpenAL
+// buffer or texture and agrees with the file's own header (checked below, format by format).
 #include <climits>
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,6 @@
-// tests/fuzz/game.cpp — the game's own files, through a host that keeps them in memory. Built twice:
-// fuzz_saved_progress: the input as the state file, loaded (String::Load, c_MyApp::p_Load), saved,
-//   loaded and saved again; the two saves must be the same bytes, all 403 fields of the layout.
-// fuzz_word_list: the input as Lexorm.txt, loaded (p_BankLoad) and looked up (p_CheckWord). It is
-//   little-endian 32-bit integers of six 5-bit codes (0 none, 1..26 A..Z), taken as many as the
-//   store holds, or none if one is not such. A pair holds a word when its letters fill its first
-//   codes; a lookup gives the first that fits the length and letters asked for (others blanks).
+// tests/fuzz/game.cpp — the game's own files from memory. fuzz_saved_progress: any state file
+// loaded, saved, loaded and saved again gives the same 403 fields twice. fuzz_word_list: any
+// Lexorm.txt loaded and looked up as the reference reading below says.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

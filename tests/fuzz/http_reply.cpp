@@ -1,8 +1,6 @@
-// tests/fuzz/http_reply.cpp — c_HttpRequest's reading of a reply, over the asynchronous sockets and
-// a fake ZuSocket (for net/socket.cpp) that cuts the reply into receives as the input's first two
-// bytes say. Whatever the cut: a header (status line "HTTP/... code text", lines, a blank line) of
-// kMaxHeaderBytes or less gives the code and the body as UTF-8 at the peer's close, anything else
-// -1 and no text; the completion comes once.
+// tests/fuzz/http_reply.cpp — c_HttpRequest reading any reply through a fake ZuSocket that cuts it
+// into receives as the input's first two bytes say: the status and body Expected() gives, or -1
+// and no text; one completion.
 #include <algorithm>
 #include <chrono>
 #include <cstddef>

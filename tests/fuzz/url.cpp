@@ -1,5 +1,4 @@
-// tests/fuzz/url.cpp — c_Url on any text, its parts (and the full path, path?query#fragment)
-// checked against this reading of the grammar
+// tests/fuzz/url.cpp — c_Url on any text, its parts and full path checked against the grammar
 //   [scheme "://"] [user [":" password] "@"] domain [":" port] [path] ["?" query] ["#" fragment]
 // A scheme is a letter, then letters, digits, "+", "-" or "."; the query starts at a "?" before
 // any "#"; the authority runs to the first "/", the user part to its "@". The port is 80 when

@@ -27,17 +27,16 @@ void TestHost::SetGlfwWindow(int w, int h, int, int, int, int, int, int, bool fu
 }
 
 fs::path folder;
-void RemoveFolder() {
-  std::error_code ec;
-  fs::remove_all(folder, ec);
-}
 
 c_MyApp* Game() {
   static c_MyApp* game = [] {
     char name[] = "/tmp/lexorm-game-XXXXXX";
     if (!mkdtemp(name) || chdir(name) != 0) std::abort(); // never write into a folder not ours
     folder = name;
-    std::atexit(RemoveFolder);
+    std::atexit([] {
+      std::error_code ec;
+      fs::remove_all(folder, ec);
+    });
     setenv("ALSOFT_DRIVERS", "null", 1);
     host = new TestHost;
     host->dataDir = folder / "data";

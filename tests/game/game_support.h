@@ -1,5 +1,4 @@
-// tests/game/game_support.h — shared set-up: a host the test steers, one c_MyApp per process in
-// a temporary folder, the draw queue read back, a sound device that writes down what it is asked.
+// tests/game/game_support.h — one c_MyApp per process on a host, audio and draw queue the tests read.
 #pragma once
 
 #include <filesystem>

@@ -1,5 +1,4 @@
-// tests/game/play_test.cpp — the game driven through its updates with injected keys, pointer and
-// host clock: the board, its clock and records, the menu, options, pause menu and the shell.
+// tests/game/play_test.cpp — the game driven through its updates with injected input and clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// tests/game/units_test.cpp — the game's parts called directly: controls, the word bank and letter
-// bag, saved progress, text and particles.
+// tests/game/units_test.cpp — the game's parts called directly: controls, words, bag, saves, text.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// tests/graphics/device_test.cpp — the graphics device over real OpenGL (Mesa under the test display):
-// pixels, vertices and draw counters; the drawing module: image frames, matrices, run-time errors.
+// tests/graphics/device_test.cpp — the graphics device over Mesa's OpenGL and the drawing module.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>

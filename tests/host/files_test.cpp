@@ -196,21 +196,6 @@ TEST(HostState, SavesWholeOrNotAtAll) {
             NotSaved("cannot open the temporary file"));
 }
 
-// Year, month, day, hour, minute, second, 0, as far as the array reaches.
-TEST(HostDate, FillsAsFarAsTheArrayReaches) {
-  Array<int> date(8);
-  std::fill(date.begin(), date.end(), -1);
-  auto at = [](std::time_t t) {
-    std::tm m;
-    localtime_r(&t, &m);
-    return Ints{m.tm_year + 1900, m.tm_mon + 1, m.tm_mday, m.tm_hour, m.tm_min, m.tm_sec, 0, -1};
-  };
-  Ints before = at(std::time(nullptr));
-  ZuGame().GetDate(date);
-  Ints got(date.begin(), date.end());
-  EXPECT_TRUE(got == before || got == at(std::time(nullptr))) << got[0] << "-" << got[1] << " " << got[5];
-}
-
 // Only http(s):// addresses without control characters or broken surrogates; a refusal starts
 // nothing. An address goes whole as one argument, no shell, as UTF-8; the child is reaped.
 TEST(HostOpenUrl, OpensOnlyWebAddressesAsOneArgument) {

@@ -1,5 +1,4 @@
-// tests/net/net_test.cpp — data buffers; sockets, the operation ring and HTTP requests against
-// scripted servers on 127.0.0.1 (the thread-sanitizer build runs the Sockets and Http suites).
+// tests/net/net_test.cpp — data buffers; sockets and HTTP requests against scripted local servers.
 #include <gtest/gtest.h>
 
 #include <climits>

@@ -1,5 +1,4 @@
-// tests/net/test_server.h — a scripted TCP server on 127.0.0.1: each connection accepted runs
-// the test's script on a thread of its own and is closed when the script returns.
+// tests/net/test_server.h — a scripted TCP server on 127.0.0.1, a thread for each connection.
 #pragma once
 
 #include <arpa/inet.h>
@@ -21,11 +20,6 @@ inline int ListenOnLoopback(int* port, int want = 0) { // on `want`, or any free
   const bool bound = bind(fd, at, length) == 0 && listen(fd, 64) == 0 && getsockname(fd, at, &length) == 0;
   *port = bound ? ntohs(a.sin_port) : 0;
   return fd;
-}
-inline int ClosedPort() { // a port on 127.0.0.1 that nothing listens on
-  int port = 0;
-  close(ListenOnLoopback(&port));
-  return port;
 }
 
 struct TestServer {

@@ -1,6 +1,4 @@
-// tests/support/fake_window_api.h — the host's fakes: a windowing layer without a window (a clock
-// that moves only when told, recorded calls, keys and focus set by the test) and a delegate
-// that writes down every call it gets.
+// tests/support/fake_window_api.h — a windowing layer without a window and a recording delegate.
 #pragma once
 
 #include <functional>

@@ -1,5 +1,4 @@
-// tests/support/runtime_output.h — what the runtime prints: its reports go to standard output,
-// run-time errors among them.
+// tests/support/runtime_output.h — what the runtime prints on standard output, run-time errors too.
 #pragma once
 
 #include <gtest/gtest.h>

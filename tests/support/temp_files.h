@@ -1,5 +1,4 @@
-// tests/support/temp_files.h — temporary folders, files beside the test program, whole files
-// read and written, and waiting for something another process does.
+// tests/support/temp_files.h — temporary folders, whole files read and written, waiting.
 #pragma once
 
 #include <chrono>
