@@ -161,6 +161,9 @@ TEST(Pads, TwoLayoutsAndFourPorts) {
   EXPECT_EQ(p.Poll(0), (F{0.1f, -0.2f, 1.0f, 0.3f, 0.4f, 0.0f, 100, 108, 112}));
   p.pads[0] = {{0.5f, 0.5f, 0.5f, 0.5f, 0.5f}, {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}}; // thirteen buttons
   EXPECT_EQ(p.Poll(0), (F{0.5f, -0.5f, 0.0f, 0.5f, 0.5f, 1.0f}));
+  Array<float> x(2), y(2), z(1); // arrays too short for both sticks are left alone
+  Array<bool> b(32);
+  EXPECT_TRUE(ZuGlfwGame().PollJoystick(0, x, y, z, b) && x[0] == 0);
   // Ports are rebuilt when port 0 is polled; with one button, outputs 2 and 11 are button 0.
   p.pads.clear();
   p.pads[2] = p.pads[15] = p.pads[16] = {{0.5f}, {1}};
