@@ -25,6 +25,7 @@ std::string Word(const String& s) { return s.ToUtf8(); }
 class Play : public ::testing::Test {
 protected:
   c_MyApp* game = Game();
+  static inline std::string startUp; // what the first two starts printed
   static void SetUpTestSuite() {
     if (audio) return;
     Game(); // the globals first: they clear the devices
@@ -32,10 +33,9 @@ protected:
     zu_audio_SetAudioDevice(audio = new RecordingAudio);
     zu_input_SetInputDevice((new c_InputDevice)->m_new());
     host->stateInMemory = true;
-    const auto data = host->dataDir; // a missing data folder is said once, by name
-    host->dataDir = "/no/such";
-    EXPECT_EQ(StdoutOf([] { Game()->p_OnCreate(), Game()->p_OnCreate(); }),
-              "Data folder not found: /no/such/\nHighscores Loaded\nHighscores Loaded\n");
+    const auto data = host->dataDir; // two starts without a data folder (checked in a test:
+    host->dataDir = "/no/such";      // a failure here would only skip the tests)
+    startUp = StdoutOf([] { Game()->p_OnCreate(), Game()->p_OnCreate(); });
     host->dataDir = data;
     for (int n : {1, 2, 10, 11, 95, 96, 98, 99}) Game()->p_LoadSFX(n);
   }
@@ -320,6 +320,7 @@ TEST_F(Play, TheVirtualScreenFitsTheLargerScaleAndDetailFollowsTheDevice) {
 }
 
 TEST_F(Play, SuspendPausesAGameVirtualPressesLastOneUpdateAndBackClosesThePanelOnce) {
+  EXPECT_EQ(startUp, "Data folder not found: /no/such/\nHighscores Loaded\nHighscores Loaded\n"); // said once
   game->m_GameMode = 10, game->m_Paused = 0, host->state.clear();
   for (int i = 0; i < 20; ++i) game->m_VButtons[i] = 2;
   game->p_OnSuspend();
