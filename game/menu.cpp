@@ -34,7 +34,8 @@ int c_MyApp::p_Menu() {
   if (m_MenuIntro < 0) m_MenuIntro = static_cast<int>(static_cast<float>(m_MenuIntro) + 0.25f);
   m_PanelW = m_SidePanelX + 140;
   m_GameLength = m_MenuSel + 1 < 1 ? 1 : (m_MenuSel + 1 > 3 ? 3 : m_MenuSel + 1);
-  if (m_KeyLatch == 0 && m_TouchLatch == 0 && p_PlayKeyAll(CTRL_BACK, 1) > 0) {
+  // A back press that closed the options box or the panel never also ends the program.
+  if (m_KeyLatch == 0 && m_TouchLatch == 0 && m_BackLatch == 0 && p_PlayKeyAll(CTRL_BACK, 1) > 0) {
     p_Save(); // leaving from the menu keeps everything
     zuError(String());
   }
@@ -217,15 +218,16 @@ void c_MyApp::p_MenuWheel() {
 
 void c_MyApp::p_MenuKeys() {
   const bool up = p_PlayKey(CTRL_UP, 1, 0) != 0, down = p_PlayKey(CTRL_DOWN, 1, 0) != 0;
-  // Key repeat: a held direction lets go of the key latch each time the countdown runs out.
-  if (up || down) {
+  const bool closed = m_SidePanelOpen == 0 && m_OptionsOpen == 0;
+  // Key repeat: a held direction lets go of the key latch each time the countdown runs out;
+  // only while the wheel can step (the panel scrolls with the same keys held).
+  if ((up || down) && closed) {
     m_Player[PL_MENU_REPEAT] -= 1;
     if (m_Player[PL_MENU_REPEAT] < 0) m_KeyLatch = 0;
   } else {
     m_Player[PL_MENU_REPEAT] = 0;
     m_Player[PL_MENU_DELAY] = kRepeatDelay;
   }
-  const bool closed = m_SidePanelOpen == 0 && m_OptionsOpen == 0;
   if (m_KeyLatch == 0 && m_TouchLatch == 0 && closed) {
     int step = 0;
     if (up && m_MenuSel > 0 && m_Player[PL_MENU_REPEAT] < 0) step = -1;

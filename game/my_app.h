@@ -96,6 +96,7 @@ public:
   Array<int> m_TouchDown, m_TouchX, m_TouchY; // 10 each
   int m_TouchLatch = 0;
   int m_KeyLatch = 0;
+  int m_BackLatch = 0; // a back press closed a box or panel: back does nothing more until let go
   Array<int> m_VButtons; // 20
   // Flow, timing and game flags.
   int m_Paused = 0;

@@ -67,7 +67,11 @@ int c_MyApp::p_OptionBox() {
   p_SetSize(2);
   p_Text(gx + 76, gy, String("<[BACK]"), 0, 1);
   const bool boxFree = m_OptionsKeyLatch == 0 && m_OptionsTouchLatch == 0;
-  if (boxFree && (onGear || p_PlayKeyAll(CTRL_BACK, 1) > 0)) p_CloseOptions();
+  const bool back = p_PlayKeyAll(CTRL_BACK, 1) > 0 && m_BackLatch == 0;
+  if (boxFree && (onGear || back)) {
+    if (back) m_BackLatch = 1; // the press that closed the box does nothing more
+    p_CloseOptions();
+  }
 
   for (int row = 1; row <= kRows; ++row) p_OptionRow(row, top + 130 + 40 * static_cast<float>(row - 1));
 

@@ -72,7 +72,7 @@ int c_MyApp::p_PauseMenu() {
   } else if (m_KeyLatch == 0) {
     const bool confirm =
         p_PlayKeyAll(CTRL_A, 1) > 0 || p_PlayKeyAll(CTRL_B, 1) > 0 || p_PlayKeyAll(CTRL_X, 1) > 0;
-    if (p_PlayKeyAll(CTRL_BACK, 1) > 0) {
+    if (p_PlayKeyAll(CTRL_BACK, 1) > 0 && m_BackLatch == 0) {
       act = PAUSE_RESUME;
     } else if (confirm) {
       act = sel;

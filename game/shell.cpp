@@ -262,10 +262,12 @@ int c_MyApp::p_OnUpdate() {
         break;
       }
   if (!held) m_KeyLatch = 0;
-  if (held && m_KeyLatch == 0 && m_TouchLatch == 0 && m_GameMode == 1 && p_PlayKeyAll(99, 1) > 0 &&
+  const bool back = p_PlayKeyAll(CTRL_BACK, 1) > 0;
+  if (!back) m_BackLatch = 0;
+  if (held && m_KeyLatch == 0 && m_TouchLatch == 0 && m_GameMode == 1 && back &&
       (m_OptionsOpen == 1 || m_SidePanelOpen == 1)) {
     m_SidePanelOpen = 0;
-    m_KeyLatch = m_TouchLatch = 1;
+    m_KeyLatch = m_TouchLatch = m_BackLatch = 1;
   }
   if (m_OptionsOpen == 1) m_KeyLatch = m_TouchLatch = 1;
 
@@ -321,6 +323,7 @@ int c_MyApp::p_OnUpdate() {
 int c_MyApp::p_RunScreen() {
   switch (m_GameMode) {
   case 1:
+    m_Paused = m_PauseMenuShown = 0; // the menu is never paused (its music plays on)
     p_Menu();
     if (m_GameMode == 1 || m_GameMode == 2) p_GameOver();
     break;
@@ -337,6 +340,7 @@ int c_MyApp::p_RunScreen() {
     if (m_GameMode == 10 && m_GameEnded > 0) p_GameOver();
     break;
   case 2:
+    m_Paused = m_PauseMenuShown = 0;
     p_DoBG(-1, -123, -123, -123);
     p_LoadMenu();
     p_PlaySFX(96, 1, 1, 0);
@@ -356,15 +360,17 @@ int c_MyApp::p_RunScreen() {
 int c_MyApp::p_InGame() {
   p_ResetDraw();
   m_MenuIntro = -32;
-  bool requested = p_PlayKeyAll(99, 1) > 0;
-  if (requested && m_Paused == 0 && m_KeyLatch == 0) {
+  // Once the game has ended (the overlay runs) it can no longer be paused.
+  const bool open = m_GameEnded == 0;
+  const bool requested = p_PlayKeyAll(CTRL_BACK, 1) > 0 && m_BackLatch == 0;
+  if (open && requested && m_Paused == 0 && m_KeyLatch == 0) {
     m_KeyLatch = m_Paused = m_PauseMenuShown = 1;
     m_PauseSel = 0;
     p_PlaySFX(98, 1, 0.5f, 0);
   }
   if (m_HideHud != 1) {
     p_Alpha(0.2f);
-    if (p_Button2(16, 16, 0) && m_Paused == 0) {
+    if (p_Button2(16, 16, 0) && open && m_Paused == 0) {
       m_Paused = m_PauseMenuShown = m_TouchLatch = 1;
       m_PauseSel = 0;
       p_PlaySFX(98, 1, 0.5f, 0);
