@@ -114,6 +114,21 @@ int c_MyApp::p_Game_Snake() {
   m_CellIndex = (cx + kGridStride * cy) * kCellFloats;
   m_Player[PL_WORD_END] = 0;
 
+  if (m_HideHud == 1) {
+    // With the score line hidden the clock stands still, and so does the board: no key or
+    // pointer acts on it, and a key held now acts only after it has been let go.
+    m_Player[PL_SELECT_LATCH] = m_Player[PL_CANCEL_LATCH] = m_Player[PL_DIR_LATCH] = 1;
+    m_Player[PL_TAKEN_LATCH] = 1;
+  } else {
+    p_BoardKeys(cx, cy);
+  }
+  p_DoParticles(1);
+  p_ScoreDisplay();
+  return 0;
+}
+
+// The pointer's release, select, cancel, complete and the cursor, in that order.
+void c_MyApp::p_BoardKeys(int cx, int cy) {
   // Releasing the pointer ends a chain it began.
   if (m_Down == 0 && m_Player[PL_TOUCH_CHAIN] == 1) {
     m_Player[PL_TOUCH_CHAIN] = 0;
@@ -170,10 +185,6 @@ int c_MyApp::p_Game_Snake() {
   if (select && (up || left || right || down)) m_Player[PL_DRAG] = 1;
   m_Player[PL_CURSOR_X] = std::fmax(0.0f, std::fmin(m_Player[PL_CURSOR_X], static_cast<float>(m_GridW - 1)));
   m_Player[PL_CURSOR_Y] = std::fmax(0.0f, std::fmin(m_Player[PL_CURSOR_Y], static_cast<float>(m_GridH - 1)));
-
-  p_DoParticles(1);
-  p_ScoreDisplay();
-  return 0;
 }
 
 int c_MyApp::p_EndWord() {
@@ -251,7 +262,8 @@ void c_MyApp::p_BoardCell(int x, int y, float cs, float flash) {
   }
 
   // Touch picking; not in the update that ends a word, whose chain is still being cleared.
-  if (m_Down == 0 || cell[0] == 0 || cell[kCellTaken] != 0 || m_GameEnded != 0 || flash > 0) return;
+  if (m_Down == 0 || cell[0] == 0 || cell[kCellTaken] != 0 || m_GameEnded != 0 || flash > 0 || m_HideHud == 1)
+    return;
   const float reach = 0.3f * cs * std::sqrt(2.0f);
   for (int i = 0; i < 10; ++i) {
     if (m_TouchDown[i] == 0) continue;

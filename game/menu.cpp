@@ -17,6 +17,7 @@ constexpr float kItemStep = 32;  // degrees between wheel items
 constexpr float kMaxSpin = 40;   // fastest wheel, degrees per update
 constexpr float kMoving = 0.05f; // the wheel counts as turning above this speed
 constexpr int kRepeatDelay = 30; // first key-repeat delay on the wheel
+constexpr int kScoreField = 8;   // characters of a score in the panel's lists (seven digits and more)
 
 const char* const kToolkitLine = "C++17 on its own small runtime";
 
@@ -87,15 +88,18 @@ void c_MyApp::p_MenuScorePanel(float playX, float playY) {
     p_PlaySFX(99, 1, 1, 0);
   }
 
-  // The two lists of the chosen length: as many lines as fit in the lower half, 1..10.
+  // The two lists of the chosen length: as many lines as fit in the lower half, 1..10. A score
+  // takes a field of kScoreField characters, which keeps the last digit of every score clear of
+  // the panel's (and the screen's) right edge at every screen size.
   if (m_OptionsOpen == 0) {
-    const int n = static_cast<int>(Clamp(std::floor(((h - 90) - h / 2) / 15), 1, 10));
+    // (The screen's height can come out a hair under a whole number: that is no line less.)
+    const int n = static_cast<int>(Clamp(std::floor(((h - 90) - h / 2) / 15 + 0.001f), 1, 10));
     const int base = 10 * (m_GameLength - 1);
     String top = n == 1 ? String("Highscore\\n") : String("Top ") + String(n) + String("\\n");
     String last = n == 1 ? String("Last\\n") : String("Last ") + String(n) + String("\\n");
     for (int i = 0; i < n; ++i) {
-      top += p_rstr(m_HighScores[base + i], 11, String(" ")) + String("\\n");
-      last += p_rstr(m_HighScores[30 + base + i], 11, String(" ")) + String("\\n");
+      top += p_rstr(m_HighScores[base + i], kScoreField, String(" ")) + String("\\n");
+      last += p_rstr(m_HighScores[30 + base + i], kScoreField, String(" ")) + String("\\n");
     }
     const float x = w - m_PanelW - 4 * intro + 20;
     p_SetSize(1.5f);

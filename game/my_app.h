@@ -96,7 +96,7 @@ public:
   Array<int> m_TouchDown, m_TouchX, m_TouchY; // 10 each
   int m_TouchLatch = 0;
   int m_KeyLatch = 0;
-  int m_BackLatch = 0; // a back press closed a box or panel: back does nothing more until let go
+  int m_BackLatch = 0;   // a back press closed a box or panel: back does nothing more until let go
   Array<int> m_VButtons; // 20
   // Flow, timing and game flags.
   int m_Paused = 0;
@@ -218,7 +218,8 @@ public:
   int p_GetTile(int mode);                 // draws a tile; mode 0: 29 on an empty bag
   String p_Chr(int code);                  // the one-character string of a code
   int m_BankMissingSaid = 0;               // the missing word list was reported once
-  int m_BankBadInts = 0;                   // integers of the list being loaded that hold no word
+  int m_BankSkipped = 0;                   // pairs of the list being loaded that hold no letters
+  int m_BankWords = 0;                     // words kept from the list being loaded
 
   // ==========================================================================
   // [SECTION] Controls and sound cues  (controls.cpp, sound_cues.cpp)
@@ -327,6 +328,7 @@ public:
   float m_GridX0 = 0, m_GridY0 = 0; // virtual centre of cell (0, 0) this update
   float m_CamX = 0, m_CamY = 0, m_CamRestX = 0, m_CamRestY = 0;
   int m_ShownScore = 0;
+  int m_OverPlace = 0; // the top-ten place the game-over banner shows, 0 for none
 
   int p_LoadGame_Snake(); // sets up a new game and switches to state 10
   int p_Game_Snake();     // one update of the game: board, input, particles, score display
@@ -341,7 +343,10 @@ public:
   void p_FallInto(int x, int y);   // the tile above (or a new one) moves into empty cell (x, y)
   bool p_NextToLast(int x, int y); // the chain is empty, or (x, y) touches its last tile
   int p_EndWord();                 // ends the word through a key or a release
-  bool p_EntersTopTen();           // m_Score would enter the top ten when recorded
+  // The board's keys and the pointer's release, while the score line shows.
+  void p_BoardKeys(int cursorX, int cursorY);
+  int p_RecordPlace();           // where recording m_Score puts it in the top ten: 1..10, 0 none
+  String p_PlaceText(int place); // "1st!", "2nd" .. "10th"; empty for 0
 
   // ==========================================================================
   // [SECTION] Online check-in  (check_in.cpp)

@@ -189,12 +189,11 @@ int c_MyApp::p_LoadMenu() {
     int s = m_Score;
     m_HSBase = 10 * (length - 1);
     // Top ten, best first: an equal score goes below the stored one.
-    for (int i = 0; i < 10; ++i) {
-      if (m_HighScores[m_HSBase + i] < s) {
-        for (int j = 8; j >= i; --j) m_HighScores[m_HSBase + j + 1] = m_HighScores[m_HSBase + j];
-        m_HighScores[m_HSBase + i] = s;
-        break;
-      }
+    const int place = p_RecordPlace();
+    if (place > 0) {
+      const int i = place - 1;
+      for (int j = 8; j >= i; --j) m_HighScores[m_HSBase + j + 1] = m_HighScores[m_HSBase + j];
+      m_HighScores[m_HSBase + i] = s;
     }
     // Last ten, newest first.
     m_HSBase = 30 + 10 * (length - 1);

@@ -130,6 +130,11 @@ String c_MyApp::p_Nth(int n) {
   return String(n) + String(suffix);
 }
 
+String c_MyApp::p_PlaceText(int place) {
+  if (place < 1 || place > 10) return String();
+  return place == 1 ? String("1st!") : p_Nth(place);
+}
+
 String c_MyApp::p_MyNth() {
   m_i = 0;
   if (m_GameLength < 1 || m_GameLength > 3) return String();
@@ -137,19 +142,19 @@ String c_MyApp::p_MyNth() {
   for (int k = 1; k <= 10; ++k)
     if (m_Score >= m_HighScores[base + k - 1]) {
       m_i = k;
-      return k == 1 ? String("1st!") : p_Nth(k);
+      return p_PlaceText(k);
     }
   return String();
 }
 
 // The rule of the recording step (p_LoadMenu): the score goes in above the first stored score
 // that it beats. A tie with the 10th, or nothing scored over a table of zeros, goes nowhere.
-bool c_MyApp::p_EntersTopTen() {
-  if (m_GameLength < 1 || m_GameLength > 3) return false;
+int c_MyApp::p_RecordPlace() {
+  if (m_GameLength < 1 || m_GameLength > 3) return 0;
   const int base = 10 * (m_GameLength - 1);
   for (int k = 0; k < 10; ++k)
-    if (m_HighScores[base + k] < m_Score) return true;
-  return false;
+    if (m_HighScores[base + k] < m_Score) return k + 1;
+  return 0;
 }
 
 // ============================================================================
@@ -158,6 +163,10 @@ bool c_MyApp::p_EntersTopTen() {
 
 int c_MyApp::p_GameOver() {
   const int t = m_GameOverTimer;
+  // The banner's place is the one the score will be recorded at, decided while the game is
+  // still on screen: once recorded, the table holds the score itself and the answer would
+  // change while the overlay fades.
+  if (m_GameMode == 10) m_OverPlace = p_RecordPlace();
   const float w = zu_Tessel_jscrw, h = zu_Tessel_jscrh;
   if (t > 0) {
     m_KeyLatch = m_TouchLatch = 1;
@@ -174,13 +183,13 @@ int c_MyApp::p_GameOver() {
     const bool quit = m_QuitGame == -1;
     p_Text(0.35f * w, b, String(quit ? "Quit" : "GAME"), 1, 1);
     p_Text(0.65f * w, h - b, String(quit ? "Game" : "OVER"), 1, 1);
-    const String place = p_MyNth();
-    if (m_i > 0 && p_EntersTopTen()) {
+    if (m_OverPlace > 0) {
       p_SetCol(0, 125, 255, 0.5f);
       p_Rect(0.35f * w, h - b / 1.5f - 16, 0.3f * w, 32);
       p_SetSize(2);
       p_SetCol(100, 255, 100); // at the box's alpha
-      p_Text(0.5f * w, h - b / 1.5f, String("New Highscore\\n           ") + place, 0.5f, 2);
+      p_Text(0.5f * w, h - b / 1.5f, String("New Highscore\\n           ") + p_PlaceText(m_OverPlace), 0.5f,
+             2);
     }
     p_ResetDraw();
   }

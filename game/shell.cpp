@@ -406,7 +406,7 @@ int c_MyApp::p_FlushGame() {
   p_ResetStars(100);
   p_ResetParticles(250);
   p_ResetPlayers();
-  m_Paused = m_Score = m_GameEnded = m_GameOverTimer = m_QuitGame = 0;
+  m_Paused = m_Score = m_GameEnded = m_GameOverTimer = m_QuitGame = m_OverPlace = 0;
   m_CamX = m_CamY = m_CamRestX = m_CamRestY = 0;
   return 0;
 }

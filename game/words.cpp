@@ -19,14 +19,22 @@ constexpr int kMinWordLength = 2; // words looked up in the list
 constexpr int kMaxWordLength = 12;
 constexpr int kMaxFormedLength = 19; // letters the word being formed may hold
 
-// Says once per reason, on one line, what is wrong with the word list file, naming it as the
-// host finds it.
+// The word list file as the host finds it on disk.
+String ListPath() {
+  String where = ZuGame::_game ? ZuGame::_game->PathToFilePath(String(kWordListPath)) : String();
+  return where.Length() == 0 ? String(kWordListPath) : where;
+}
+
+// Says once per reason, on one line, what is wrong with the word list file.
 void SayListDamaged(const char* why) {
   static std::set<std::string> said;
   if (!said.insert(why).second) return;
-  String where = ZuGame::_game ? ZuGame::_game->PathToFilePath(String(kWordListPath)) : String();
-  if (where.Length() == 0) where = String(kWordListPath);
-  zuPrint(String("Word list not loaded (") + String(why) + String("): ") + where);
+  zuPrint(String("Word list not loaded (") + String(why) + String("): ") + ListPath());
+}
+
+std::uint32_t ReadInt(const unsigned char* p) { // little-endian
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 // True when a list integer holds six 5-bit letter codes 0..26 and nothing above them.
@@ -57,6 +65,21 @@ String Unpack(int first, int second) {
       if (v != 0) letters[n++] = static_cast<char16_t>(64 + v);
     }
   return String(letters, n);
+}
+
+// A pair that spells a word: one to twelve letters from its first code on, none after a gap.
+bool IsWord(std::uint32_t first, std::uint32_t second) {
+  const std::uint32_t halves[2] = {first, second};
+  bool ended = false;
+  int n = 0;
+  for (std::uint32_t half : halves)
+    for (int k = 0; k < 6; ++k) {
+      const bool letter = ((half >> (5 * k)) & 31u) != 0;
+      if (letter && ended) return false;
+      ended = ended || !letter;
+      n += letter ? 1 : 0;
+    }
+  return n > 0;
 }
 
 // How many letters a packed pair holds.
@@ -94,60 +117,57 @@ int c_MyApp::p_BankLoad() {
     c_DataBuffer* buffer = c_DataBuffer::m_Load(String(kWordListPath));
     if (!buffer) {
       if (!m_BankMissingSaid) {
-        String where = ZuGame::_game ? ZuGame::_game->PathToFilePath(String(kWordListPath)) : String();
-        if (where.Length() == 0) where = String(kWordListPath);
-        zuPrint(String("Word list not found: ") + where);
+        zuPrint(String("Word list not found: ") + ListPath());
         m_BankMissingSaid = 1;
       }
       return 0;
     }
     gc_assign(m_BankBuffer, buffer);
-    m_BankNext = 0;
-    m_BankBadInts = 0;
+    m_BankNext = m_BankCount = m_BankSkipped = m_BankWords = 0;
     m_BankState = 1;
     // Words are pairs of integers: a cut file keeps its whole words and says so.
     if (buffer->length % 8 != 0) SayListDamaged("cut short: whole words only");
   }
   if (!m_BankBuffer) return 0;
-  // Only whole 4-byte integers are copied (a trailing partial one is dropped), and never
-  // more than the store holds.
+  // Pair by pair: only whole pairs are read (a trailing part of one is dropped), a pair that
+  // holds anything but letter codes is skipped, and the store takes as many pairs as it holds.
   const unsigned char* bytes = m_BankBuffer->data;
-  int available = m_BankBuffer->length / 4;
-  if (available > m_WordStore.Length()) available = m_WordStore.Length();
-  const int first = m_BankNext;
-  int done = 0;
-  for (int k = 0; k < kSliceInts; ++k) {
-    const int i = first + k;
-    if (i >= available) {
-      m_BankNext = i < 0 ? 0 : i;
-      m_BankState = 2;
-      done = 1;
+  const int pairs = m_BankBuffer->length / 8;
+  const int room = m_WordStore.Length() / 2;
+  bool done = false;
+  for (int k = 0; k < kSliceInts / 2; ++k) {
+    const int pair = m_BankNext / 2;
+    if (pair >= pairs || m_BankCount / 2 >= room) {
+      done = true;
       break;
     }
-    const unsigned char* p = bytes + 4 * static_cast<std::size_t>(i);
-    const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    m_WordStore[i] = static_cast<int>(v);
-    m_BankBadInts += PacksLetters(v) ? 0 : 1;
+    const std::uint32_t first = ReadInt(bytes + 8 * static_cast<std::size_t>(pair)),
+                        second = ReadInt(bytes + 8 * static_cast<std::size_t>(pair) + 4);
+    m_BankNext += 2;
+    if (!PacksLetters(first) || !PacksLetters(second)) {
+      ++m_BankSkipped;
+      continue;
+    }
+    m_WordStore[m_BankCount++] = static_cast<int>(first);
+    m_WordStore[m_BankCount++] = static_cast<int>(second);
+    m_BankWords += IsWord(first, second) ? 1 : 0;
   }
-  if (done && m_BankBadInts > 0) {
-    // Not a word list: the game goes on without one.
+  if (!done) return 0;
+  // The list is in the store: its file's bytes are not needed any more.
+  m_BankBuffer->Discard();
+  gc_assign(m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
+  if (m_BankWords == 0) {
+    // Not a word list: the game goes on as without one.
     SayListDamaged("not a word list");
-    m_BankBuffer->Discard();
-    gc_assign(m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
     m_BankState = 0;
     m_BankCount = 0;
     return 0;
   }
-  if (done) {
-    m_BankCount = m_BankNext;
-    // The list is in the store: its file's bytes are not needed any more.
-    m_BankBuffer->Discard();
-    gc_assign(m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
-  } else {
-    m_BankCount = first;
-    m_BankNext += kSliceInts;
-  }
+  m_BankState = 2;
+  if (m_BankSkipped > 0)
+    zuPrint(String("Word list damaged (") + String(m_BankSkipped) +
+            String(m_BankSkipped == 1 ? " entry" : " entries") + String(" skipped, ") + String(m_BankWords) +
+            String(m_BankWords == 1 ? " word" : " words") + String(" kept): ") + ListPath());
   return 0;
 }
 

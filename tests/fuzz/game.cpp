@@ -92,17 +92,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   gc_assign(game->m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
   for (int calls = 0; (calls == 0 || game->m_BankState == 1) && calls < 10000; ++calls) game->p_BankLoad();
 
-  const std::size_t ints = std::min<std::size_t>(size / 4, game->m_WordStore.Length());
-  bool list = true;
-  for (std::size_t i = 0; i < ints; ++i)
-    for (int k = 0; k < 7; ++k) list = list && (k == 6 ? Int(i) >> 30 == 0 : (Int(i) >> (5 * k) & 31) <= 26);
-  FUZZ_CHECK(game->m_BankState == (list ? 2 : 0) && game->m_BankCount == (list ? static_cast<int>(ints) : 0),
-             "state %d with %d entries of %zu", game->m_BankState, game->m_BankCount, ints);
-  for (std::size_t i = 0; list && i < ints; ++i)
-    FUZZ_CHECK(static_cast<std::uint32_t>(game->m_WordStore[static_cast<int>(i)]) == Int(i), "entry %zu", i);
+  // The reference reading: whole pairs in order, a pair with anything but letter codes skipped,
+  // as many as the store holds; with no word among them there is no list.
+  auto letters = [](std::uint32_t v) {
+    for (int k = 0; k < 6; ++k)
+      if ((v >> (5 * k) & 31) > 26) return false;
+    return v >> 30 == 0;
+  };
+  std::vector<std::size_t> kept; // pairs of the file, in order
+  bool word = false;
+  for (std::size_t p = 0; p < size / 8 && 2 * kept.size() + 2 <= std::size_t(game->m_WordStore.Length()); ++p)
+    if (letters(Int(2 * p)) && letters(Int(2 * p + 1)))
+      kept.push_back(p), word = word || !Letters(p, true).empty();
+  const bool list = word;
+  FUZZ_CHECK(game->m_BankState == (list ? 2 : 0), "state %d for %zu pairs kept", game->m_BankState,
+             kept.size());
+  FUZZ_CHECK(game->m_BankCount == (list ? static_cast<int>(2 * kept.size()) : 0), "%d entries for %zu pairs",
+             game->m_BankCount, kept.size());
+  for (std::size_t i = 0; list && i < kept.size(); ++i)
+    for (int half = 0; half < 2; ++half)
+      FUZZ_CHECK(static_cast<std::uint32_t>(game->m_WordStore[static_cast<int>(2 * i + half)]) ==
+                     Int(2 * kept[i] + half),
+                 "entry %zu", 2 * i + half);
   // The letters of the first pairs as they are, with a blank and in lower case.
   std::vector<std::string> asked{"AB"};
-  for (std::size_t p = 0; p < ints / 2 && p < 8; ++p) {
+  for (std::size_t p = 0; p < size / 8 && p < 8; ++p) {
     std::string w = Letters(p, false), blank = w, lower = w;
     if (!w.empty()) blank[data[p] % w.size()] = '[';
     for (char& c : lower) c = static_cast<char>(c | 32);
@@ -110,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const std::string& w : asked) {
     std::string first = list ? "" : "N/A";
-    for (std::size_t p = 0; list && p < ints / 2 && first.empty() && w.size() >= 2; ++p)
-      if (Fits(Letters(p, true), w)) first = Letters(p, true);
+    for (std::size_t i = 0; list && i < kept.size() && first.empty() && w.size() >= 2; ++i)
+      if (Fits(Letters(kept[i], true), w)) first = Letters(kept[i], true);
     const std::string found = game->p_CheckWord(String(w.c_str())).ToUtf8();
     FUZZ_CHECK(found == first, "\"%s\" found for \"%s\", not \"%s\"", found.c_str(), w.c_str(),
                first.c_str());

@@ -75,6 +75,8 @@ public:
   int SetPan(int ch, float v) override { return Note("pan", ch, v); }
   int PlayMusic(const String& path, int flags) override { return Note("music " + path.ToUtf8(), flags); }
   int StopMusic() override { return Note("stop music"); }
+  int PauseMusic() override { return Note("pause music"); }
+  int ResumeMusic() override { return Note("resume music"); }
   void Clear() { loads.clear(), calls.clear(), channels.clear(), effects.clear(); }
   std::map<gxtkSample*, int> effectOf;
   template <class... A> int Note(const std::string& what, A... a) {

@@ -13,6 +13,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using Ints = std::vector<int>;
 using Floats = std::vector<float>;
 RecordingAudio* audio = nullptr;
@@ -58,33 +59,48 @@ TEST_F(Unit, EachControlAnswersItsOwnKeysButtonsAndVirtualButtons) {
       }
     zu_Tessel_iCadeControls = 0;
     for (int button = 0; button < 16; ++button) {
-      Press(256 + 96 + button);
+      Press(256 + 96 + button); // pad 3
       const int want = std::count(b.buttons.begin(), b.buttons.end(), button);
-      EXPECT_EQ((Ints{Key(b.control, 3), Key(b.control, 2), Key(b.control, -1)}), (Ints{want, 0, 0}))
-          << button;
+      EXPECT_EQ(Key(b.control, 3), want) << "pad 3's button " << button;
+      EXPECT_EQ(Key(b.control, 2), 0) << "pad 2, for pad 3's button " << button;
+      EXPECT_EQ(Key(b.control, -1), 0) << "the keyboard alone, for pad 3's button " << button;
       Release(256 + 96 + button);
     }
     const int v = b.control == 99 ? 16 : b.control; // its virtual button
     app->m_VButtons[v] = 1;
-    EXPECT_EQ((Ints{Key(b.control, -1), Key(b.control, 0), Key(b.control, -2)}), (Ints{1, 1, 0}))
-        << b.control;
+    EXPECT_EQ(Key(b.control, -1), 1) << "virtual button " << v << ", keyboard";
+    EXPECT_EQ(Key(b.control, 0), 1) << "virtual button " << v << ", pad 0";
+    EXPECT_EQ(Key(b.control, -2), 0) << "virtual button " << v << ", no such pad";
     app->m_VButtons[v] = 0;
   }
-  Press(256 + 32 + 7), app->m_VButtons[19] = 1; // pause: back's sources on pads 0..3 only; 16 is no control
-  EXPECT_EQ((Ints{Key(98, 1), Key(98, -1), Key(98, 0), Key(99, 2), Key(16, 0)}), (Ints{1, 0, 1, 1, 0}));
+  Press(256 + 32 + 7), app->m_VButtons[19] = 1; // pad 1's back button, and the back key's hit
+  EXPECT_EQ(Key(98, 1), 1) << "pause on pad 1";
+  EXPECT_EQ(Key(98, -1), 0) << "pause is never the keyboard's alone";
+  EXPECT_EQ(Key(98, 0), 1) << "pause on pad 0, by the back key";
+  EXPECT_EQ(Key(99, 2), 1) << "back on pad 2, by the back key";
+  EXPECT_EQ(Key(16, 0), 0) << "16 is no control";
   in->m__joyStates[0]->m_joyY[0] = 0.41f, in->m__joyStates[0]->m_joyX[0] = -0.39f; // dead zone 0.4
-  EXPECT_EQ((Ints{Key(0, 0), app->p_PlayKey(0, 0, 0), Key(8, 0), Key(3, 0), Key(0, 1)}),
-            (Ints{1, 0, 0, 0, 0}));
+  EXPECT_EQ(Key(0, 0), 1) << "up by the stick";
+  EXPECT_EQ(app->p_PlayKey(0, 0, 0), 0) << "the stick counts only in mode 1";
+  EXPECT_EQ(Key(8, 0), 0) << "down";
+  EXPECT_EQ(Key(3, 0), 0) << "left: inside the dead zone";
+  EXPECT_EQ(Key(0, 1), 0) << "pad 1's stick is at rest";
   app->p_AnalogueControl(); // the analogue state: past a dead zone of 0.2, after the same flip
-  EXPECT_EQ((Floats{app->m_AnalogX, app->m_AnalogY}), (Floats{-0.39f, -0.41f}));
+  EXPECT_EQ(app->m_AnalogX, -0.39f);
+  EXPECT_EQ(app->m_AnalogY, -0.41f);
   app->m_Settings[15] = 1, in->m__joyStates[0]->m_joyX[0] = 0.41f; // flipped: down; x is never flipped
-  EXPECT_EQ((Ints{Key(0, 0), Key(8, 0), Key(5, 0), Key(5, -1)}), (Ints{0, 1, 1, 0}));
+  EXPECT_EQ(Key(0, 0), 0) << "flipped: not up";
+  EXPECT_EQ(Key(8, 0), 1) << "flipped: down";
+  EXPECT_EQ(Key(5, 0), 1) << "right, never flipped";
+  EXPECT_EQ(Key(5, -1), 0) << "the keyboard alone has no stick";
   in->m__joyStates[0]->m_joyX[0] = 0.4f; // on the dead zone itself: nothing
   EXPECT_EQ(Key(5, 0), 0);
   Press(1), Press(256 + 64); // the mouse button is touch 0, code 384, not a pad 4's A; pad 2's A counts once
-  EXPECT_EQ(Key(10, 4) * 10 + app->p_PlayKeyAll(10, 1), 1);
+  EXPECT_EQ(Key(10, 4), 0) << "pad 4";
+  EXPECT_EQ(app->p_PlayKeyAll(10, 1), 1) << "pads holding A";
   app->m_TouchDown[3] = 1, app->m_TouchX[3] = 3, app->m_TouchY[3] = 4; // the round hit test reaches 5
-  EXPECT_EQ(app->p_MouseIn_Radius(0, 0, 6, 8) * 10 + app->p_MouseIn_Radius(0, 0, 6, 7.9f), 10);
+  EXPECT_EQ(app->p_MouseIn_Radius(0, 0, 6, 8), 1) << "at distance 5";
+  EXPECT_EQ(app->p_MouseIn_Radius(0, 0, 6, 7.9f), 0) << "just past it";
   app->m_TouchDown[3] = 0;
 }
 
@@ -93,16 +109,17 @@ TEST_F(Unit, KeyPairLettersPressAndReleaseTheirButtonsAndEffectsRotateOverTwenty
   for (const char* p :
        {"we0", "xz8", "aq3", "dc5", "hr10", "jn11", "kp12", "yt13", "uf14", "im15", "og99", "LV99"}) {
     in->p_KeyEvent(3, p[0]), app->p_iCadeChar(zu_input_GetChar());
-    const int down = Key(std::atoi(p + 2), 0);
+    EXPECT_EQ(Key(std::atoi(p + 2), 0), 1) << p << ": pressed";
     in->p_KeyEvent(3, p[1]), app->p_iCadeChar(zu_input_GetChar());
-    EXPECT_EQ(down * 10 + Key(std::atoi(p + 2), 0), 10) << p;
+    EXPECT_EQ(Key(std::atoi(p + 2), 0), 0) << p << ": let go";
   }
   app->p_iCade(0), app->p_LoadSFX(7), app->p_LoadSFX(100), app->p_LoadSFX(-1), app->m_SfxChannel = 0;
   for (int mode : {1, 2, 3, 0})
     for (int i = 0; i < 13; ++i) app->m_Settings[5] = mode, app->p_PlaySFX(7, 1, 1, 0);
   EXPECT_EQ(Ints(audio->channels.begin() + 22, audio->channels.end()), (Ints{23, 0, 1, 2}));
   EXPECT_EQ(audio->loads.size(), 1u); // effects in sound modes 1 and 2 only, slots 0..99 only
-  EXPECT_EQ(app->p_SfxFile(10).ToUtf8() + app->p_SfxFile(100).ToUtf8(), "sfx/010.wavsfx/100.wav");
+  EXPECT_EQ(app->p_SfxFile(10).ToUtf8(), "sfx/010.wav");
+  EXPECT_EQ(app->p_SfxFile(100).ToUtf8(), "sfx/100.wav");
 }
 
 // A list file: each word two little-endian integers, letter k of each half in bits 5k..5k+4.
@@ -122,6 +139,7 @@ void LoadList(const std::string& bytes, int loads = 100000) { // `loads` loading
   gc_assign(a->m_BankBuffer, static_cast<c_DataBuffer*>(nullptr));
   for (int n = 0; n < loads && (n == 0 || a->m_BankState == 1); ++n) a->p_BankLoad();
 }
+std::string Word(const String& s) { return s.ToUtf8(); }
 std::string Check(const std::string& word) { return Game()->p_CheckWord(String(word.c_str())).ToUtf8(); }
 int Score(const std::string& word) { return Game()->p_ScoreWord(String(word.c_str())); }
 
@@ -134,11 +152,12 @@ TEST_F(Unit, LookupsScoresAndTheBag) {
       {"ABCDEFGHIJKLM", "", 0}, {"ABCDEFGHIJKL", "ABCDEFGHIJKL", 12 * 37}, {"MNOPQRSTUVWX", "MNOPQRSTUVWX", 12 * 37},
       {"YZ", "YZ", 24}, {"[AT", "HAT", 6}, {"C[T", "CAT", 12}, {"[[", "OX", 0}, {"[[Z", "", 0}, {"CA", "", 0}};
   // clang-format on
-  for (const auto& [word, found, score] : cases)
-    EXPECT_EQ(Check(word) + std::to_string(Score(word)), found + std::to_string(score)) << word;
-  EXPECT_EQ(app->p_GetWord(4 | 15 << 5 | 7 << 10, 0).ToUtf8() + std::to_string(app->m_BankCount), "DOG22");
-  LoadList(List({"XQ"}) + std::string{1, 0, 1, 0, 0, 0, 0, 0}); // A, two empty codes, B: no word
-  EXPECT_EQ(Check("A[") + Check("AB") + Check("[[") + Check("A[[B"), "XQ");
+  for (const auto& [word, found, score] : cases) {
+    EXPECT_EQ(Check(word), found) << word;
+    EXPECT_EQ(Score(word), score) << word;
+  }
+  EXPECT_EQ(app->p_GetWord(4 | 15 << 5 | 7 << 10, 0).ToUtf8(), "DOG");
+  EXPECT_EQ(app->m_BankCount, 22) << "eleven words, two integers each";
   // Points by the rules (blank 0), each scored as three letters while there is no list ("N/A").
   app->m_BankState = 0;
   std::string points, counts;
@@ -151,115 +170,170 @@ TEST_F(Unit, LookupsScoresAndTheBag) {
   EXPECT_EQ(counts, "A18B5C5D8E24F4G6H4I17J2K2L8M4N13O14P4Q2R12S8T12U8V4W4X2Y4Z2[4");
   EXPECT_EQ(n[29], 1); // an empty bag answers 29 in mode 0; mode 1 refills it
   EXPECT_FALSE(std::is_sorted(app->m_Bag.begin(), app->m_Bag.begin() + 200));
-  EXPECT_EQ(app->p_GetTile(1) > 0 && app->m_BagPos == 1 && app->m_BagSize == 199, true);
+  EXPECT_GT(app->p_GetTile(1), 0) << "mode 1 refills an empty bag";
+  EXPECT_EQ(app->m_BagPos, 1);
+  EXPECT_EQ(app->m_BagSize, 199);
   for (int x = 0; x < 20; ++x) app->m_Grid[10 * x] = 1, app->m_Grid[10 * x + 8] = 0, app->p_AddLetter(x, 0);
   app->p_AddLetter(-5, -100000000); // a word holds 19 tiles; a cell outside the grid is none
-  EXPECT_EQ((Floats{float(app->m_Word.Length()), app->m_Player[119], app->m_Grid[188], app->m_Grid[198]}),
-            (Floats{19, 18, 1, 0}));
+  EXPECT_EQ(app->m_Word.Length(), 19);
+  EXPECT_EQ(app->m_Player[119], 18) << "the chain's 19th letter";
+  EXPECT_EQ(app->m_Grid[188], 1) << "the 19th tile is taken";
+  EXPECT_EQ(app->m_Grid[198], 0) << "the 20th is not";
 }
 
-TEST_F(Unit, ListsLoadInSlicesAndDamagedListsAreSaidOnce) {
+TEST_F(Unit, ListsLoadInSlicesOfWholeWordsAndDamagedEntriesAreSkipped) {
   const std::string file = (host->dataDir / "Lexorm.txt").string();
   LoadList("", 0), std::remove(file.c_str());
-  EXPECT_EQ(StdoutOf([this] { app->p_BankLoad(), app->p_BankLoad(); }) + Check("CAT"),
-            "Word list not found: " + file + "\nN/A");
+  EXPECT_EQ(StdoutOf([this] { app->p_BankLoad(), app->p_BankLoad(); }),
+            "Word list not found: " + file + "\n");
+  EXPECT_EQ(Check("CAT"), "N/A");
   LoadList(List(std::vector<std::string>(5000, "ZZ")) + List({"CAT"}), 2); // 10,002 integers, 4096 a call
-  EXPECT_EQ(Check("CAT") + "|" + app->p_GetWord(1, 0).ToUtf8(), "Loading 4096|Loading 4096");
-  app->p_BankLoad(), app->p_BankLoad();
-  EXPECT_EQ((Ints{app->m_BankState, app->m_BankCount, app->m_BankBuffer == nullptr}), (Ints{2, 10002, 1}));
+  EXPECT_EQ(Check("CAT"), "Loading 8192");
+  EXPECT_EQ(app->p_GetWord(1, 0).ToUtf8(), "Loading 8192");
+  app->p_BankLoad();
+  EXPECT_EQ(app->m_BankState, 2);
+  EXPECT_EQ(app->m_BankCount, 10002);
+  EXPECT_EQ(app->m_BankBuffer, nullptr) << "the file's bytes let go";
   EXPECT_EQ(Check("CAT"), "CAT");
   std::string out = StdoutOf([] { LoadList(List({"CAT"}, "AB")), LoadList(List({"DOG"}, "AB")); });
-  EXPECT_EQ(out, "Word list not loaded (cut short: whole words only): " + file + "\n");
-  EXPECT_EQ(Check("DOG") + std::to_string(app->m_BankCount), "DOG2");
-  out = StdoutOf([] {
-    LoadList(List({"CAT", "DOG"}, "\xff\xff\xff\xff")), LoadList(std::string{27, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(out, "Word list not loaded (cut short: whole words only): " + file + "\n") << "said once";
+  EXPECT_EQ(Check("DOG"), "DOG");
+  EXPECT_EQ(app->m_BankCount, 2);
+  // A pair holding anything but letter codes is skipped, every word around it kept.
+  const std::string damaged = "\xff\xff\xff\xff\0\0\0\0"s;
+  out = StdoutOf([&] { LoadList(List({"AA"}) + damaged); });
+  EXPECT_EQ(out, "Word list damaged (1 entry skipped, 1 word kept): " + file + "\n");
+  EXPECT_EQ(Score("AA"), 4);
+  EXPECT_EQ(Check("QI"), "") << "a chain not in the list";
+  EXPECT_EQ(Score("Q"), 0) << "a single letter scores nothing with a list";
+  out = StdoutOf([&] {
+    LoadList(List({"CAT"}) + damaged + damaged + List({"DOG", "OX"}) + "\0\0\0\x40\0\0\0\0"s);
   });
-  EXPECT_EQ(out, "Word list not loaded (not a word list): " + file + "\n");
-  EXPECT_EQ(Check("CAT") + std::to_string(app->m_BankState), "N/A0");
+  EXPECT_EQ(out, "Word list damaged (3 entries skipped, 3 words kept): " + file + "\n");
+  EXPECT_EQ(Check("DOG"), "DOG");
+  EXPECT_EQ(Check("OX"), "OX");
+  EXPECT_EQ(app->m_BankCount, 6);
+  // Letters with a gap are no word (and nothing to say); a file with no word at all is no list.
+  out = StdoutOf([] { LoadList(List({"XQ"}) + std::string{1, 0, 1, 0, 0, 0, 0, 0}); }); // A, two gaps, B
+  EXPECT_EQ(out, "");
+  for (const char* word : {"A[", "AB", "A[[B"}) EXPECT_EQ(Check(word), "") << word;
+  EXPECT_EQ(Check("[["), "XQ") << "two blanks: the first two-letter word";
+  out = StdoutOf([&] {
+    LoadList(damaged + damaged), LoadList(std::string{1, 0, 1, 0, 0, 0, 0, 0}), LoadList("");
+  });
+  EXPECT_EQ(out, "Word list not loaded (not a word list): " + file + "\n") << "said once";
+  EXPECT_EQ(Check("CAT"), "N/A");
+  EXPECT_EQ(app->m_BankState, 0);
+  EXPECT_EQ(Score("Q"), 24) << "without a list every chain scores";
 }
 
-std::string Wrap(int64_t v) { return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(v))); }
-// Every entry its own value; the settings sum wraps; badges 31 and 255 set bit 31 of their words.
-int KnownSetting(int i) { return i == 3 ? 2000000000 : i == 5 ? 2 : i >= 14 && i <= 16 ? 1 : 64 + 7 * i; }
-bool KnownBadge(int i) { return (i * 7) % 5 == 1 || i == 31 || i == 255; }
-int KnownScore(int i) { return i < 110 ? 1000 - 9 * i : 0; }
-// The format: 25 settings, their sum weighted by index; 8 badge words (bit j of word b is badge
-// 32 b + j), their sum; 8 groups of ten (top, last) pairs, each followed by the sum of (k + 4) top
-// + (k + g + 3) last; 100 (word, score) pairs. Every field ends with "|". Setting `s` reads `value`.
-std::string ExpectedText(int s = 0, int value = KnownSetting(0)) {
-  std::string text;
-  auto put = [&text](int64_t field) { text += Wrap(field) + "|"; };
-  int64_t sum = 0;
-  for (int i = 0; i < 25; ++i)
-    put(i == s ? value : KnownSetting(i)), sum += int64_t{i} * (i == s ? value : KnownSetting(i));
-  put(sum), sum = 0;
-  for (int b = 0; b < 8; ++b) {
-    int64_t word = 0;
-    for (int j = 0; j < 32; ++j) word |= int64_t{KnownBadge(32 * b + j)} << j;
-    put(word), sum += static_cast<int32_t>(word);
-  }
-  put(sum), sum = 0;
-  for (int g = 0; g < 8; ++g, sum = 0) {
-    for (int k = 0; k < 10; ++k) {
-      const int top = KnownScore(10 * g + k), last = KnownScore(30 + 10 * g + k);
-      put(top), put(last), sum += (k + 4) * top + (k + g + 3) * last;
-    }
-    put(sum);
-  }
-  for (int i = 0; i < 100; ++i) text += "W?RD" + std::to_string(i) + "|", put(3 * i + 1);
-  return text;
+std::string Repeat(const std::string& piece, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += piece;
+  return out;
 }
+// Saves written out by hand, each sum worked out by hand. The format: 25 settings and their sum
+// weighted by index; 8 badge words (bit j of word b is badge 32 b + j) and their sum; 8 groups
+// of ten (top, last) pairs, each followed by the sum of (k + 4) top + (k + g + 3) last; 100
+// (word, score) pairs. Every field ends with "|"; sums wrap in 32 bits. Groups 3..7 are written,
+// never read: group g takes the tables from entry 10 g on, so groups 3..5 repeat the last tens.
+//
+// Settings 5 = 2, 10 = 64, 11 = 64, 12 = 10, 14 = 1, 15 = 1: 10 + 640 + 704 + 120 + 14 + 15 = 1503.
+// Badges 0, 2 and 255: 5 + -2147483648 = -2147483643. Group 0 (30 s): tops 500, 300, lasts 300,
+// 500: 4 * 500 + 3 * 300 + 5 * 300 + 4 * 500 = 6400. Group 1 (60 s): 1000 and 1000: 4000 + 4000.
+// Group 3: the 30-second last ten as tops: 4 * 300 + 5 * 500 = 3700; group 4: 4 * 1000.
+const std::string kSettingsA = "0|0|0|0|0|2|0|0|0|0|64|64|10|0|1|1|0|0|0|0|0|0|0|0|0|";
+const std::string kBadgesA = "5|0|0|0|0|0|0|-2147483648|";
+const std::string kGroup0A = "500|300|300|500|" + Repeat("0|0|", 8),
+                  kGroup1A = "1000|1000|" + Repeat("0|0|", 9);
+const std::string kZeroGroup = Repeat("0|0|", 10) + "0|";
+const std::string kGroups2To7A = kZeroGroup + "300|0|500|0|" + Repeat("0|0|", 8) + "3700|" + "1000|0|" +
+                                 Repeat("0|0|", 9) + "4000|" + Repeat(kZeroGroup, 3);
+const std::string kWordsA = "QI|18|QI|18|" + Repeat("|0|", 98);
+std::string SaveA(const char* settingsSum = "1503", const char* badgeSum = "-2147483643",
+                  const char* group0Sum = "6400") {
+  return kSettingsA + settingsSum + "|" + kBadgesA + badgeSum + "|" + kGroup0A + group0Sum + "|" + kGroup1A +
+         "8000|" + kGroups2To7A + kWordsA;
+}
+// Setting 3 = 2,000,000,000 wraps the sum: 6,000,001,483 (with 5 = 1 and the limits) - 2^32 =
+// 1,705,034,187. Group 2 (120 s): top 3 and last 2 tenth: 13 * 3 + 14 * 2 = 67; group 5 repeats
+// that last ten as tops: 13 * 2 = 26.
+const std::string kSaveB = "0|0|0|2000000000|0|1|0|0|0|0|64|64|10|0|1|0|0|0|0|0|0|0|0|0|0|1705034187|" +
+                           Repeat("0|", 9) + Repeat(kZeroGroup, 2) + Repeat("0|0|", 9) + "3|2|67|" +
+                           Repeat(kZeroGroup, 2) + Repeat("0|0|", 9) + "2|0|26|" + Repeat(kZeroGroup, 2) +
+                           Repeat("|0|", 100);
+
 std::string Load(const std::string& text) {
   host->state = text;
   return StdoutOf([] { Game()->p_Load(); });
 }
 const char kAllLoaded[] = "Settings Loaded\nBadges Loaded\nHighscores Loaded\n";
 
-TEST_F(Unit, SaveTextFollowsTheFormatAndABlockFailingItsSumFallsBackAlone) {
-  for (int i = 0; i < 150; ++i) app->m_HighScores[i] = -1;
-  EXPECT_EQ(Load(ExpectedText()), kAllLoaded);
-  EXPECT_EQ(At(app->m_HighScores, {59, 60, 109}),
-            (Ints{KnownScore(59), -1, -1})); // groups 3..7: written only
-  for (int i = 60; i < 150; ++i) app->m_HighScores[i] = KnownScore(i);
-  EXPECT_EQ(StdoutOf([this] { app->p_Save(); }), ""); // no echo outside debug mode
-  EXPECT_EQ(host->state, ExpectedText());
+TEST_F(Unit, HandWrittenSavesLoadAndAreWrittenBackTheSame) {
+  for (int i = 60; i < 150; ++i) app->m_HighScores[i] = 0; // never loaded: a new game's
+  const std::string a = SaveA();
+  ASSERT_EQ(std::count(a.begin(), a.end(), '|'), 403);
+  ASSERT_EQ(std::count(kSaveB.begin(), kSaveB.end(), '|'), 403);
+  EXPECT_EQ(Load(SaveA()), kAllLoaded);
+  const std::pair<int, int> settings[] = {{5, 2}, {10, 64}, {11, 64}, {12, 10}, {14, 1}, {15, 1}, {16, 0}};
+  for (const auto& [i, v] : settings) EXPECT_EQ(app->m_Settings[i], v) << "setting " << i;
+  const std::pair<int, bool> badges[] = {{0, true},   {1, false},   {2, true},
+                                         {31, false}, {254, false}, {255, true}};
+  for (const auto& [i, v] : badges) EXPECT_EQ(app->m_Badges[i], v) << "badge " << i;
+  const std::pair<int, int> scores[] = {{0, 500},  {1, 300},   {2, 0},    {30, 300},
+                                        {31, 500}, {10, 1000}, {40, 1000}};
+  for (const auto& [i, v] : scores) EXPECT_EQ(app->m_HighScores[i], v) << "high score " << i;
+  EXPECT_EQ(Word(app->m_BestWords[0]), "QI");
+  EXPECT_EQ(app->m_BestWordScores[1], 18);
+  EXPECT_EQ(Word(app->m_BestWords[2]), "");
+  EXPECT_EQ(StdoutOf([this] { app->p_Save(); }), "") << "no echo outside debug mode";
+  EXPECT_EQ(host->state, SaveA());
   zu_Tessel_DebugMode = 1;
-  EXPECT_EQ(StdoutOf([this] { app->p_Save(), zu_Tessel_DebugMode = 0; }), ExpectedText() + "\n");
-  // A block failing its sum falls back alone: settings to defaults, badges off, one score group
-  // emptied. Field (from 0) given a leading 5, and what loading says.
-  // clang-format off
-  const char kBadSettings[] = "Settings Checksum Invalid\nBadges Loaded\nHighscores Loaded\n";
-  const char kBadBadges[] = "Settings Loaded\nBadge Checksum Invalid\nHighscores Loaded\n";
-  const std::pair<int, const char*> cases[] = {{1, kBadSettings}, {25, kBadSettings}, {26, kBadBadges},
-      {34, kBadBadges}, {35, kAllLoaded}, {35 + 21, kAllLoaded}, {35 + 62, kAllLoaded}}; // clang-format on
-  for (const auto& [field, said] : cases) {
-    std::string text = ExpectedText();
-    size_t at = 0;
-    for (int i = 0; i < field; ++i) at = text.find('|', at) + 1;
-    Load(ExpectedText());
-    EXPECT_EQ(Load(text.insert(at, "5")), said) << field;
-    EXPECT_EQ(At(app->m_Settings, {5, 10, 12, 13, 14}),
-              field < 26 ? (Ints{1, 64, 10, 0, 1}) : (Ints{2, 134, 148, 155, 1}));
-    EXPECT_EQ(At(app->m_Badges, {3, 31, 255}), std::vector<bool>(3, field < 26 || field > 34)) << field;
-    for (int g = 0; g < 3; ++g)
-      EXPECT_EQ(At(app->m_HighScores, {10 * g, 39 + 10 * g}),
-                field >= 35 && (field - 35) / 21 == g ? (Ints{0, 0})
-                                                      : (Ints{KnownScore(10 * g), KnownScore(39 + 10 * g)}))
-          << field;
-  }
+  EXPECT_EQ(StdoutOf([this] { app->p_Save(), zu_Tessel_DebugMode = 0; }), SaveA() + "\n") << "debug mode";
+  EXPECT_EQ(Load(kSaveB), kAllLoaded);
+  EXPECT_EQ(app->m_Settings[3], 2000000000);
+  EXPECT_EQ(app->m_HighScores[29], 3) << "the 120-second top ten's tenth";
+  EXPECT_EQ(app->m_HighScores[59], 2) << "the 120-second last ten's tenth";
+  EXPECT_EQ(app->m_HighScores[0], 0);
+  app->p_Save();
+  EXPECT_EQ(host->state, kSaveB);
+}
+
+// A block failing its sum falls back alone: settings to their defaults, badges off, one score
+// group emptied.
+TEST_F(Unit, ABlockFailingItsSumFallsBackAlone) {
+  EXPECT_EQ(Load(SaveA("1504")), "Settings Checksum Invalid\nBadges Loaded\nHighscores Loaded\n");
+  const std::pair<int, int> defaults[] = {{5, 1}, {10, 64}, {11, 64}, {12, 10}, {14, 1}, {15, 0}};
+  for (const auto& [i, v] : defaults) EXPECT_EQ(app->m_Settings[i], v) << "setting " << i;
+  EXPECT_TRUE(app->m_Badges[255]);
+  EXPECT_EQ(app->m_HighScores[0], 500);
+  EXPECT_EQ(Load(SaveA("1503", "-2147483642")),
+            "Settings Loaded\nBadge Checksum Invalid\nHighscores Loaded\n");
+  EXPECT_EQ(app->m_Settings[5], 2);
+  for (int i : {0, 2, 255}) EXPECT_FALSE(app->m_Badges[i]) << "badge " << i;
+  EXPECT_EQ(app->m_HighScores[0], 500);
+  EXPECT_EQ(Load(SaveA("1503", "-2147483643", "6401")), kAllLoaded);
+  for (int i : {0, 1, 30, 31}) EXPECT_EQ(app->m_HighScores[i], 0) << "group 0, entry " << i;
+  EXPECT_EQ(app->m_HighScores[10], 1000) << "group 1 kept";
+  EXPECT_EQ(app->m_HighScores[40], 1000) << "group 1 kept";
+  EXPECT_TRUE(app->m_Badges[2]);
+  EXPECT_EQ(Word(app->m_BestWords[0]), "QI");
 }
 
 TEST_F(Unit, LoadingKeepsSettingsInRangeAndFinishedGamesEnterTheirTables) {
-  // Entry, value saved with a matching sum, value loaded: each limit on both sides.
+  // Entry, value saved (by the game, with its sum), value loaded: each limit on both sides.
   // clang-format off
   const int cases[][3] = {{10, 63, 64}, {10, 64, 64}, {11, 63, 64}, {12, 7, 10}, {12, 8, 8}, {14, 0, 1}, {14, 5, 1},
       {5, -1, 1}, {5, 0, 0}, {5, 3, 3}, {5, 4, 1}, {15, 2, 0}, {15, 1, 1}, {15, -1, 0}, {16, 2, 0}, {16, 0, 0},
       {11, 2147483647, 2147483647}};
   // clang-format on
   for (const auto& c : cases) {
+    Load(SaveA());
+    app->m_Settings[c[0]] = c[1], app->p_Save();
     zu_Tessel_overscan = 12;
-    EXPECT_EQ(Load(ExpectedText(c[0], c[1])), kAllLoaded) << c[0] << " " << c[1];
-    EXPECT_EQ(app->m_Settings[c[0]] * 100LL + zu_Tessel_overscan, c[2] * 100LL) << c[0] << " " << c[1];
+    EXPECT_EQ(Load(host->state), kAllLoaded) << c[0] << " " << c[1];
+    EXPECT_EQ(app->m_Settings[c[0]], c[2]) << c[0] << " " << c[1];
+    EXPECT_EQ(zu_Tessel_overscan, 0) << "the overscan is never loaded";
   }
   std::string zeros = "0"; // 25 zero settings and no sum field: a missing field reads 0
   for (int i = 1; i < 25; ++i) zeros += "|0";
@@ -268,15 +342,18 @@ TEST_F(Unit, LoadingKeepsSettingsInRangeAndFinishedGamesEnterTheirTables) {
   app->m_GameLength = 2;
   for (int s : {40, 60, 40, 0}) app->m_Score = s, app->p_LoadMenu();
   // Top ten of length 2 at 10.., best first, a tie below; the last ten at 40.., newest first.
-  EXPECT_EQ(At(app->m_HighScores, {0, 9, 10, 11, 12, 13, 20, 30, 39, 40, 41, 42, 43, 44, 50}),
-            (Ints{0, 0, 60, 40, 40, 0, 0, 0, 0, 0, 40, 60, 40, 0, 0}));
-  EXPECT_NE(host->state.find("|60|0|40|40|40|60|0|40|"), std::string::npos); // saved
+  EXPECT_EQ(At(app->m_HighScores, {10, 11, 12, 13}), (Ints{60, 40, 40, 0})) << "the 60-second top ten";
+  EXPECT_EQ(At(app->m_HighScores, {40, 41, 42, 43, 44}), (Ints{0, 40, 60, 40, 0}))
+      << "the 60-second last ten";
+  EXPECT_EQ(At(app->m_HighScores, {0, 9, 20, 30, 39, 50}), Ints(6, 0)) << "the other lengths' tables";
+  EXPECT_NE(host->state.find("|60|0|40|40|40|60|0|40|"), std::string::npos) << "saved";
   for (int k = 0; k < 10; ++k) app->m_HighScores[10 + k] = app->m_HighScores[40 + k] = 100 - k;
   app->m_Score = 95, app->p_LoadMenu(); // a full table drops its tenth
-  EXPECT_EQ(At(app->m_HighScores, {14, 15, 16, 19, 20, 40, 41, 49, 50}),
-            (Ints{96, 95, 95, 92, 0, 95, 100, 92, 0}));
+  EXPECT_EQ(At(app->m_HighScores, {14, 15, 16, 19, 20}), (Ints{96, 95, 95, 92, 0})) << "top ten";
+  EXPECT_EQ(At(app->m_HighScores, {40, 41, 49, 50}), (Ints{95, 100, 92, 0})) << "last ten";
   app->m_Score = 91, app->p_LoadMenu(); // below the tenth: the top ten stays
-  EXPECT_EQ(At(app->m_HighScores, {19, 40}), (Ints{92, 91}));
+  EXPECT_EQ(app->m_HighScores[19], 92);
+  EXPECT_EQ(app->m_HighScores[40], 91);
   for (int length : {0, 4}) app->m_GameLength = length, app->p_LoadMenu(); // no table
   EXPECT_EQ(At(app->m_HighScores, {0, 20, 30, 50}), (Ints{0, 0, 0, 0}));
 }
@@ -291,22 +368,31 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   // clang-format on
   for (const auto& [text, alignX, alignY, size, xs, ys] : cases) {
     app->p_CLS2D(), app->p_SetSize(size), app->p_Text(100, 50, String(text), alignX, alignY);
-    EXPECT_EQ((std::pair{Field(1), Field(2)}), (std::pair{xs, ys})) << text << " " << alignX;
+    EXPECT_EQ(Field(1), xs) << text << " " << alignX;
+    EXPECT_EQ(Field(2), ys) << text << " " << alignX;
   }
-  EXPECT_EQ(Fields(0, {0, 4, 6}), (Floats{90, 1.5f, 'a' - 32}));
-  app->p_CLS2D(), app->m_CreditScroll = 0.3f, app->p_MenuCredits(); // credits fade away from the middle
-  const Floats alphas = Field(7);
-  EXPECT_TRUE(std::any_of(alphas.begin(), alphas.end(), [](float a) { return a > 0.3f && a < 0.7f; }));
+  EXPECT_EQ(Record(0)[0], 90) << "the font's slot";
+  EXPECT_EQ(Record(0)[4], 1.5f) << "the size";
+  EXPECT_EQ(Record(0)[6], 'a' - 32) << "the font cell";
+  // The credits fade away from the middle line: at t = |16 k| / 40 - 0.3 the line k (-3..4)
+  // has alpha 1 - t between 0 and 1: 0.1, 0.5, 0.9, 1, 0.9, 0.5, 0.1 and 0.
+  app->p_CLS2D(), app->m_CreditScroll = 0.3f, app->m_CreditLine = 48; // lines 45..52 hold text
+  app->p_MenuCredits();
+  Floats alphas; // each line's, in order
+  for (int i = 0; i < Records(); ++i)
+    if (alphas.empty() || Record(i)[7] != alphas.back()) alphas.push_back(Record(i)[7]);
+  ASSERT_GE(alphas.size(), 8u);
+  const float fades[] = {0.1f, 0.5f, 0.9f, 1, 0.9f, 0.5f, 0.1f, 0};
+  for (int k = 0; k < 8; ++k) EXPECT_NEAR(alphas[k], fades[k], 1e-5) << "line " << k - 3;
   app->m_MenuSel = 1, app->m_MenuAngle = app->m_MenuSpin = -32, app->m_MenuSpinVel = 8, app->m_Down = 0;
   app->p_MenuWheel(); // a wheel turning gently, its items in range: slows by a quarter, no push back
   EXPECT_EQ(app->m_MenuSpinVel, 6);
   app->m_ShownScore = 0, app->m_Score = 100, app->p_ScoreDisplay(); // the shown score closes in by sixths
   EXPECT_EQ(app->m_ShownScore, 16);
   // Scores pad on the left and keep their last digits when longer than the field.
-  EXPECT_EQ((app->p_rstr(42, 5, String("0")) + app->p_rstr(123456789, 8, String(" ")) +
-             app->p_rstr(7, 3, String("ab")))
-                .ToUtf8(),
-            "0004223456789ab7");
+  EXPECT_EQ(app->p_rstr(42, 5, String("0")).ToUtf8(), "00042");
+  EXPECT_EQ(app->p_rstr(123456789, 8, String(" ")).ToUtf8(), "23456789");
+  EXPECT_EQ(app->p_rstr(7, 3, String("ab")).ToUtf8(), "ab7");
   // Button glyphs "¬" + letter: control mode, clock, letter, font cell, x of the glyph after.
   // clang-format off
   const int glyphs[][5] = {{0, 0, 'K', 113, 118}, {2, 0, 'K', 97, 118}, {1, 1199, 'K', 109, 118}, {1, 1200, 'K', 97, 118},
@@ -316,7 +402,8 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   for (const auto& g : glyphs) {
     app->m_ControlMode = g[0], host->clock = g[1];
     app->p_CLS2D(), app->p_Text(100, 50, String(u"\u00ac") + app->p_Chr(g[2]) + String("a"));
-    EXPECT_EQ((Floats{Record(0)[6], Record(1)[1]}), (Floats{float(g[3]), float(g[4])})) << char(g[2]) << g[0];
+    EXPECT_EQ(Record(0)[6], g[3]) << char(g[2]) << " in control mode " << g[0] << ": the cell";
+    EXPECT_EQ(Record(1)[1], g[4]) << char(g[2]) << " in control mode " << g[0] << ": the next glyph's x";
   }
 }
 
@@ -333,18 +420,29 @@ TEST_F(Unit, ParticlesMoveFadeAndDrawByKind) {
     app->p_DoParticles(2);
     const float* p = &app->m_Particles[2490];
     const float vx = c[0] == 2 || c[0] == 3 ? 1.9f : 2, vy = c[0] == 2 ? 1.2f : c[0] == 3 ? 0.95f : 1;
-    EXPECT_EQ((Floats{p[1], p[2], p[3], p[4], p[5]}), (Floats{202, 51, vx, vy, 3})) << c[0];
-    EXPECT_NEAR(p[7], c[1], 1e-6) << c[0];
-    EXPECT_EQ((Records() == 0 ? Floats{0, 0, 0, 0} : Fields(0, {0, 1, 2, 10})),
-              (Floats{c[2], c[3], c[4], c[2] ? 25.5f : 0}))
-        << c[0];
+    SCOPED_TRACE("kind " + std::to_string(int(c[0])));
+    EXPECT_EQ(p[1], 202) << "x";
+    EXPECT_EQ(p[2], 51) << "y";
+    EXPECT_EQ(p[3], vx) << "x speed";
+    EXPECT_EQ(p[4], vy) << "y speed";
+    EXPECT_EQ(p[5], 3) << "carried along";
+    EXPECT_NEAR(p[7], c[1], 1e-6) << "life";
+    EXPECT_EQ(Records(), c[2] ? 1 : 0);
+    if (Records() == 0) continue;
+    EXPECT_EQ(Record(0)[0], c[2]) << "record kind";
+    EXPECT_EQ(Record(0)[1], c[3]) << "drawn x";
+    EXPECT_EQ(Record(0)[2], c[4]) << "drawn y";
+    EXPECT_EQ(Record(0)[10], 25.5f) << "colour 4's red";
   }
   app->p_Ink(9, 2); // a colour brighter than white is white
-  EXPECT_EQ((Floats{app->m_Red, app->m_Green, app->m_Blue}), (Floats{255, 255, 255}));
+  EXPECT_EQ(app->m_Red, 255);
+  EXPECT_EQ(app->m_Green, 255);
+  EXPECT_EQ(app->m_Blue, 255);
   app->m_Particles[2497] = 0.005f, app->p_DoParticles(1); // its life runs out
   EXPECT_EQ(app->m_Particles[2490], 0);
   app->p_ResetStars(499), app->p_ResetStars(500), app->p_ResetParticles(499), app->p_ResetParticles(0);
-  EXPECT_EQ(app->m_StarMax * 1000 + app->m_ParticleMax, 499499); // counts 1..499 only
+  EXPECT_EQ(app->m_StarMax, 499) << "500 stars are refused";
+  EXPECT_EQ(app->m_ParticleMax, 499) << "no particles are refused";
 }
 
 } // namespace
