@@ -415,9 +415,10 @@ int c_MyApp::p_FlushGame() {
 // [SECTION] Suspend, resume and ending
 // ============================================================================
 
-// A game always comes back paused with the pause menu at mid-screen; the menu unpaused.
+// A game always comes back paused with the pause menu at mid-screen; the menu unpaused, and a
+// game whose time is up too (its overlay runs on to the menu).
 void c_MyApp::p_PauseForSuspend() {
-  if (m_GameMode < 10) {
+  if (m_GameMode < 10 || m_GameEnded != 0) {
     m_Paused = m_PauseMenuShown = m_PauseSlide = 0;
   } else {
     m_Paused = m_PauseMenuShown = 1;

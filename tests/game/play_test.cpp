@@ -274,6 +274,13 @@ TEST_F(Play, AFinishedGameCannotBePausedAndTheMenuItReturnsToIsNotPaused) {
   zu_input_device->p_MouseEvent(5, 0, 16, 16), Release(kEscape);
   EXPECT_EQ(game->m_GameMode, 1);
   EXPECT_EQ(paused, 0) << "updates paused out of " << updates;
+  Start(1); // nor by leaving for another window while the overlay runs
+  Update(5), PastTheEnd(), Update(3);
+  ASSERT_EQ(game->m_GameEnded, 1);
+  game->p_OnSuspend(), game->p_OnResume(), Update();
+  EXPECT_EQ(game->m_Paused, 0) << "focus lost and regained during the overlay";
+  for (int i = 0; i < 200 && game->m_GameMode != 1; ++i) Update();
+  EXPECT_EQ(game->m_GameMode, 1) << "the overlay ran on to the menu";
   game->m_MusicOn = 1, audio->Clear(), Update(2);
   EXPECT_EQ(Calls("pause music"), 0) << "the menu's tune plays on";
   EXPECT_EQ(Calls("resume music"), 2);
