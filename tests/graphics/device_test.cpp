@@ -25,17 +25,27 @@ protected:
   static inline gxtkGraphics* dev;
 
   static void OpenWindow() { host->SetGlfwWindow(kW, kH, 8, 8, 8, 8, 0, 0, false); }
-  static void SetUpTestSuite() {
-    ASSERT_TRUE(glfw2().Init()) << "no display";
+  // The window and its device, opened by the first test of the process. It is checked in each
+  // test's own set-up: a failure there fails the test, where one in the suite's set-up would only
+  // have skipped them all.
+  static bool Open() {
+    if (dev) return true;
+    if (!glfw2().Init()) return false;
     host = new ZuGlfwGame;
     host->SetDelegate(new ZuGameDelegate);
     host->SetSwapInterval(0);
     OpenWindow();
     zu_graphics_SetGraphicsDevice(dev = new gxtkGraphics);
+    return true;
   }
-  static void TearDownTestSuite() { glfw2().Terminate(); }
+  static void TearDownTestSuite() {
+    if (dev) glfw2().Terminate();
+    host = nullptr, dev = nullptr;
+  }
   // A frame as the program starts one: identity, white, alpha 1, alpha blending, no scissor; black.
   void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    ASSERT_TRUE(Open()) << "no display: GLFW could not start (DISPLAY=" << (display ? display : "") << ")";
     zu_graphics_context = new c_GraphicsContext;
     ASSERT_EQ((V{dev->BeginRender(), dev->Width(), dev->Height()}), (V{1, kW, kH}));
     zu_graphics_BeginRender();
@@ -43,6 +53,7 @@ protected:
     dev->Cls(0, 0, 0);
   }
   void TearDown() override {
+    if (!dev) return; // no window: SetUp has failed the test already
     dev->EndRender();
     gxtkSurface::refuseTextureSize = nullptr;
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
