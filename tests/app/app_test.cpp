@@ -4,6 +4,8 @@
 
 #include "app/app.h"
 #include "app/random.h"
+#include "audio/device.h"
+#include "audio/sound.h"
 
 namespace {
 
@@ -155,6 +157,69 @@ TEST(App, TheDelegateAndDisplayModes) {
                         {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {800, 480}}));
   EXPECT_EXIT((close(0), dup2(2, 1), (new TestApp)->m_new()), ::testing::ExitedWithCode(255),
               "Quokka Runtime Error : App has already been created");
+}
+
+// A device that notes its suspend and resume in the app's log, then does them.
+class NotingAudio : public gxtkAudio {
+public:
+  std::vector<std::string>* log;
+  explicit NotingAudio(std::vector<std::string>* log) : log(log) {}
+  int Suspend() override { return log->push_back("audio suspend"), gxtkAudio::Suspend(); }
+  int Resume() override { return log->push_back("audio resume"), gxtkAudio::Resume(); }
+};
+class FocusApp : public c_App {
+public:
+  std::vector<std::string> log;
+  int p_OnSuspend() override { return log.push_back("app suspend"), 0; }
+  int p_OnResume() override { return log.push_back("app resume"), 0; }
+};
+ALint SourceState(ALuint source) {
+  ALint state = -1;
+  alGetSourcei(source, AL_SOURCE_STATE, &state);
+  return state;
+}
+
+// The window losing the focus pauses the music and the sound channels, after the app hears of it;
+// getting it back plays them again before the app hears of it. A channel the game paused stays so.
+// OpenAL's null back end plays into nothing.
+TEST(App, FocusPausesAndResumesTheMusicAndTheChannelsAroundTheAppsCallbacks) {
+  setenv("ALSOFT_DRIVERS", "null", 1);
+  Host host;
+  zu_app__game = &host;
+  zu_app__app = nullptr; // one app a process: this test makes its own
+  FocusApp* app = static_cast<FocusApp*>((new FocusApp)->m_new());
+  c_GameDelegate* d = zu_app__delegate;
+  auto* audio = new NotingAudio(&app->log);
+  gc_assign(d->m__audio, audio);
+  zu_audio_SetAudioDevice(audio);
+  ASSERT_NE(audio->alcContext, nullptr) << "no OpenAL context on the null back end";
+  ALuint buffer = 0; // a second of silence, looped
+  alGenBuffers(1, &buffer);
+  const std::vector<short> silence(22050);
+  alBufferData(buffer, AL_FORMAT_MONO16, silence.data(), 2 * 22050, 22050);
+  auto* sample = new gxtkSample(buffer);
+  ASSERT_EQ(audio->PlaySample(sample, gxtkAudio::kMusicChannel, 1), 0);
+  ASSERT_EQ(audio->PlaySample(sample, 0, 1), 0);
+  ASSERT_EQ(audio->PlaySample(sample, 1, 1), 0);
+  audio->PauseChannel(1); // paused by the game
+  const ALuint music = audio->channels[gxtkAudio::kMusicChannel].source, sound = audio->channels[0].source,
+               paused = audio->channels[1].source;
+
+  d->SuspendGame();
+  EXPECT_EQ(app->log, (std::vector<std::string>{"app suspend", "audio suspend"}));
+  EXPECT_EQ(SourceState(music), AL_PAUSED) << "music";
+  EXPECT_EQ(SourceState(sound), AL_PAUSED) << "sound channel";
+  EXPECT_EQ(SourceState(paused), AL_PAUSED) << "channel the game paused";
+  EXPECT_EQ(audio->MusicState(), 1) << "the music is still the game's playing tune";
+  app->log.clear();
+
+  d->ResumeGame();
+  EXPECT_EQ(app->log, (std::vector<std::string>{"audio resume", "app resume"}));
+  EXPECT_EQ(SourceState(music), AL_PLAYING) << "music";
+  EXPECT_EQ(SourceState(sound), AL_PLAYING) << "sound channel";
+  EXPECT_EQ(SourceState(paused), AL_PAUSED) << "channel the game paused";
+  EXPECT_EQ(audio->ChannelState(1), 2) << "channel the game paused";
+  audio->Close();
 }
 
 // The seeds 1234 -> 3067928073 -> 889114580 (x * 1664525 + 1013904223), read as their top 24 bits.
