@@ -74,26 +74,34 @@ TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
 
 TEST_F(Input, MouseTouchesAndMotion) {
   in->p_MouseEvent(4, 0, 10, 20);
-  EXPECT_TRUE(zu_input_MouseHit(0) == 1 && zu_input_TouchDown(0) && zu_input_TouchDown(-383));
+  EXPECT_EQ(zu_input_MouseHit(0), 1);
+  EXPECT_TRUE(zu_input_TouchDown(0)) << "the left button presses touch 0";
+  EXPECT_TRUE(zu_input_TouchDown(-383)) << "touch -383 is key 1, the left button";
   EXPECT_EQ(std::make_pair(zu_input_TouchX(0), zu_input_MouseY()), std::make_pair(10.0f, 20.0f));
   in->p_MouseEvent(6, 0, 30, 40), in->p_MouseEvent(5, 0, 0, 0);
-  EXPECT_TRUE(!zu_input_MouseDown(0) && !zu_input_TouchDown(0) && zu_input_TouchY(0) == 40);
+  EXPECT_FALSE(zu_input_MouseDown(0));
+  EXPECT_FALSE(zu_input_TouchDown(0));
+  EXPECT_EQ(zu_input_TouchY(0), 40) << "where the last motion left it";
   in->p_TouchEvent(7, 0, 5, 6); // touch 0 presses the mouse too
   EXPECT_TRUE(zu_input_MouseDown(0));
   in->p_TouchEvent(8, 0, 0, 0);
   in->p_TouchEvent(7, 31, 7, 8);
   in->p_TouchEvent(9, 31, 9, 9);
-  EXPECT_TRUE(zu_input_TouchDown(31) && !zu_input_MouseDown(0));
+  EXPECT_TRUE(zu_input_TouchDown(31));
+  EXPECT_FALSE(zu_input_MouseDown(0)) << "only touch 0 presses the mouse";
   EXPECT_EQ(std::make_pair(zu_input_TouchX(31), zu_input_MouseX()), std::make_pair(9.0f, 5.0f));
   for (int index : {32, -1}) in->p_TouchEvent(7, index, 1, 1); // no such touch: not the back key
-  EXPECT_FALSE(zu_input_KeyDown(416) || zu_input_KeyDown(383));
+  EXPECT_FALSE(zu_input_KeyDown(416)) << "the back key";
+  EXPECT_FALSE(zu_input_KeyDown(383)) << "the key before touch 0";
   EXPECT_EQ(zu_input_TouchX(32), 0);
   EXPECT_EQ(zu_input_TouchY(32), 0);
   EXPECT_EQ(zu_input_TouchX(-1), 0);
   in->p_MouseEvent(4, 2, 0, 0), in->p_KeyEvent(1, 511);
-  EXPECT_TRUE(zu_input_KeyDown(3) && zu_input_MouseDown(510) && zu_input_TouchDown(127));
-  EXPECT_FALSE(zu_input_MouseDown(511) || zu_input_MouseDown(-1) || zu_input_TouchDown(128) ||
-               zu_input_TouchDown(-384));
+  EXPECT_TRUE(zu_input_KeyDown(3)) << "mouse button 2 is key 3";
+  EXPECT_TRUE(zu_input_MouseDown(510)) << "mouse button 510 is key 511";
+  EXPECT_TRUE(zu_input_TouchDown(127)) << "touch 127 is key 511";
+  for (int button : {511, -1}) EXPECT_FALSE(zu_input_MouseDown(button)) << "mouse button " << button;
+  for (int touch : {128, -384}) EXPECT_FALSE(zu_input_TouchDown(touch)) << "touch " << touch;
   in->p_MotionEvent(10, 0, 0.1f, 0.2f, 0.3f);
   in->p_MotionEvent(9, 0, 9, 9, 9); // not an accelerometer event
   EXPECT_EQ((std::vector<float>{zu_input_AccelX(), zu_input_AccelY(), zu_input_AccelZ()}),
@@ -117,7 +125,9 @@ TEST_F(Input, PadsReadTheirOwnButtonsAndAxes) {
     }
   }
   in->p_KeyEvent(1, 65);
-  EXPECT_FALSE(zu_input_JoyDown(-191, 0) || zu_input_JoyDown(0, 4) || zu_input_JoyDown(0, -1));
+  EXPECT_FALSE(zu_input_JoyDown(-191, 0)) << "button -191 of pad 0";
+  EXPECT_FALSE(zu_input_JoyDown(0, 4)) << "no pad 4";
+  EXPECT_FALSE(zu_input_JoyDown(0, -1)) << "no pad -1";
   EXPECT_EQ(zu_input_JoyX(2, 0), 0) << "no third stick";
   EXPECT_EQ(zu_input_JoyX(-1, 0), 0) << "no stick -1";
   EXPECT_EQ(zu_input_JoyY(0, 4), 0) << "no pad 4";

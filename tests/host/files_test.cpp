@@ -73,7 +73,8 @@ TEST(HostFiles, NamesAndDataComeBackExactly) {
   int length = -7;
   EXPECT_EQ(StdoutOf([&] { EXPECT_EQ(game.LoadData(String("."), &length), nullptr); }),
             "LoadData: cannot read .\n");
-  EXPECT_TRUE(game.LoadData(String("missing"), &length) == nullptr && length == -7);
+  EXPECT_EQ(game.LoadData(String("missing"), &length), nullptr);
+  EXPECT_EQ(length, -7) << "a missing file leaves the length alone";
 }
 
 std::string Png(int w, int h, const std::string& rgb) {
@@ -192,7 +193,9 @@ TEST(HostState, SavesWholeOrNotAtAll) {
   setrlimit(RLIMIT_FSIZE, &old);
   EXPECT_EQ(out, NotSaved("short write"));
   EXPECT_EQ(game.LoadState(), state);
-  EXPECT_TRUE(game.SaveState(String()) == 0 && fs::exists(file) && fs::file_size(file) == 0);
+  EXPECT_EQ(game.SaveState(String()), 0) << "an empty state";
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(fs::file_size(file), 0u);
   fs::remove_all("real");
   WriteFile(tmp.path / "real/second/keep", "x"); // a folder that is not empty: the rename fails
   EXPECT_EQ(StdoutOf([&] { EXPECT_EQ(game.SaveState(String("new")), -2); }),

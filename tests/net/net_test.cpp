@@ -28,9 +28,12 @@ TEST(DataBuffer, FillsOnceWithZeroedOrAdoptedBytes) {
   EXPECT_EQ(gc_ext_new_bytes.load() - before, 5); // reported to the collector
   EXPECT_EQ(Text(b), std::string(5, '\0'));
   void* block = std::malloc(3);
-  EXPECT_FALSE(b->_New(3, block) || b->_New(-1, block)); // full, negative: the block stays the caller's
+  EXPECT_FALSE(b->_New(3, block)) << "full: the block stays the caller's";
+  EXPECT_FALSE(b->_New(-1, block)) << "negative: the block stays the caller's";
   b->Discard();
-  EXPECT_TRUE(b->_New(0, std::malloc(1)) && !b->data && !b->length); // empty, the block freed
+  EXPECT_TRUE(b->_New(0, std::malloc(1))) << "empty: the block freed";
+  EXPECT_EQ(b->data, nullptr);
+  EXPECT_EQ(b->length, 0);
   ASSERT_TRUE(b->_New(3, block) && b->data == block);
   EXPECT_RUNTIME_ERROR(b->m_new(1), "Allocate DataBuffer failed");
   EXPECT_RUNTIME_ERROR((new c_DataBuffer)->m_new(-1), "Allocate DataBuffer failed");
