@@ -29,17 +29,18 @@ run: build
 	else echo "make run: the lexorm program is not built yet (the game host has not landed)"; exit 1; fi
 
 # Every test but the fault run (label `faults`: the program killed, signalled, without sound and
-# twice in one folder), which has a target of its own.
+# twice in one folder), which has a target of its own. scripts/ctest-strict.sh fails a run in which
+# any test was skipped, disabled or not run, or no test matched.
 test: build
-	scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300 -LE faults
+	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300 -LE faults
 
 test-faults: build
-	scripts/with-display.sh ctest --test-dir $(BUILD) -L faults --output-on-failure --timeout 300
+	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD) -L faults --output-on-failure --timeout 300
 
 test-sanitize: deps
 	cmake -S . -B $(BUILD_SAN) -G Ninja -DLEXORM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build $(BUILD_SAN) -j $(JOBS)
-	scripts/with-display.sh ctest --test-dir $(BUILD_SAN) -L unit --output-on-failure -j $(JOBS) --timeout 600
+	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD_SAN) -L unit --output-on-failure -j $(JOBS) --timeout 600
 
 # The network tests (worker threads, the operation ring, sockets, HTTP) under ThreadSanitizer;
 # any report fails the run.

@@ -4,6 +4,8 @@
 
 #include "app/app.h"
 #include "app/random.h"
+#include "audio/device.h"
+#include "audio/sound.h"
 
 namespace {
 
@@ -52,7 +54,9 @@ TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
     EXPECT_EQ(std::make_pair(zu_input_KeyDown(code), zu_input_KeyHit(code)), std::make_pair(down == 1, hits))
         << code;
   Update();
-  EXPECT_TRUE(zu_input_KeyHit(65) + zu_input_KeyHit(384) == 0 && zu_input_KeyDown(65)); // held, no new hit
+  EXPECT_EQ(zu_input_KeyHit(65), 0) << "held: no new hit";
+  EXPECT_EQ(zu_input_KeyHit(384), 0) << "touch 0 held: no new hit";
+  EXPECT_TRUE(zu_input_KeyDown(65)) << "still held";
   in->p_KeyEvent(2, 1);
   EXPECT_FALSE(zu_input_KeyDown(384));
   // 33 hits and 32 characters an update; the end of the update clears what it queued.
@@ -70,24 +74,34 @@ TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
 
 TEST_F(Input, MouseTouchesAndMotion) {
   in->p_MouseEvent(4, 0, 10, 20);
-  EXPECT_TRUE(zu_input_MouseHit(0) == 1 && zu_input_TouchDown(0) && zu_input_TouchDown(-383));
+  EXPECT_EQ(zu_input_MouseHit(0), 1);
+  EXPECT_TRUE(zu_input_TouchDown(0)) << "the left button presses touch 0";
+  EXPECT_TRUE(zu_input_TouchDown(-383)) << "touch -383 is key 1, the left button";
   EXPECT_EQ(std::make_pair(zu_input_TouchX(0), zu_input_MouseY()), std::make_pair(10.0f, 20.0f));
   in->p_MouseEvent(6, 0, 30, 40), in->p_MouseEvent(5, 0, 0, 0);
-  EXPECT_TRUE(!zu_input_MouseDown(0) && !zu_input_TouchDown(0) && zu_input_TouchY(0) == 40);
+  EXPECT_FALSE(zu_input_MouseDown(0));
+  EXPECT_FALSE(zu_input_TouchDown(0));
+  EXPECT_EQ(zu_input_TouchY(0), 40) << "where the last motion left it";
   in->p_TouchEvent(7, 0, 5, 6); // touch 0 presses the mouse too
   EXPECT_TRUE(zu_input_MouseDown(0));
   in->p_TouchEvent(8, 0, 0, 0);
   in->p_TouchEvent(7, 31, 7, 8);
   in->p_TouchEvent(9, 31, 9, 9);
-  EXPECT_TRUE(zu_input_TouchDown(31) && !zu_input_MouseDown(0));
+  EXPECT_TRUE(zu_input_TouchDown(31));
+  EXPECT_FALSE(zu_input_MouseDown(0)) << "only touch 0 presses the mouse";
   EXPECT_EQ(std::make_pair(zu_input_TouchX(31), zu_input_MouseX()), std::make_pair(9.0f, 5.0f));
   for (int index : {32, -1}) in->p_TouchEvent(7, index, 1, 1); // no such touch: not the back key
-  EXPECT_FALSE(zu_input_KeyDown(416) || zu_input_KeyDown(383));
-  EXPECT_EQ(zu_input_TouchX(32) + zu_input_TouchY(32) + zu_input_TouchX(-1), 0);
+  EXPECT_FALSE(zu_input_KeyDown(416)) << "the back key";
+  EXPECT_FALSE(zu_input_KeyDown(383)) << "the key before touch 0";
+  EXPECT_EQ(zu_input_TouchX(32), 0);
+  EXPECT_EQ(zu_input_TouchY(32), 0);
+  EXPECT_EQ(zu_input_TouchX(-1), 0);
   in->p_MouseEvent(4, 2, 0, 0), in->p_KeyEvent(1, 511);
-  EXPECT_TRUE(zu_input_KeyDown(3) && zu_input_MouseDown(510) && zu_input_TouchDown(127));
-  EXPECT_FALSE(zu_input_MouseDown(511) || zu_input_MouseDown(-1) || zu_input_TouchDown(128) ||
-               zu_input_TouchDown(-384));
+  EXPECT_TRUE(zu_input_KeyDown(3)) << "mouse button 2 is key 3";
+  EXPECT_TRUE(zu_input_MouseDown(510)) << "mouse button 510 is key 511";
+  EXPECT_TRUE(zu_input_TouchDown(127)) << "touch 127 is key 511";
+  for (int button : {511, -1}) EXPECT_FALSE(zu_input_MouseDown(button)) << "mouse button " << button;
+  for (int touch : {128, -384}) EXPECT_FALSE(zu_input_TouchDown(touch)) << "touch " << touch;
   in->p_MotionEvent(10, 0, 0.1f, 0.2f, 0.3f);
   in->p_MotionEvent(9, 0, 9, 9, 9); // not an accelerometer event
   EXPECT_EQ((std::vector<float>{zu_input_AccelX(), zu_input_AccelY(), zu_input_AccelZ()}),
@@ -111,8 +125,13 @@ TEST_F(Input, PadsReadTheirOwnButtonsAndAxes) {
     }
   }
   in->p_KeyEvent(1, 65);
-  EXPECT_FALSE(zu_input_JoyDown(-191, 0) || zu_input_JoyDown(0, 4) || zu_input_JoyDown(0, -1));
-  EXPECT_EQ(zu_input_JoyX(2, 0) + zu_input_JoyX(-1, 0) + zu_input_JoyY(0, 4) + zu_input_JoyZ(0, -1), 0);
+  EXPECT_FALSE(zu_input_JoyDown(-191, 0)) << "button -191 of pad 0";
+  EXPECT_FALSE(zu_input_JoyDown(0, 4)) << "no pad 4";
+  EXPECT_FALSE(zu_input_JoyDown(0, -1)) << "no pad -1";
+  EXPECT_EQ(zu_input_JoyX(2, 0), 0) << "no third stick";
+  EXPECT_EQ(zu_input_JoyX(-1, 0), 0) << "no stick -1";
+  EXPECT_EQ(zu_input_JoyY(0, 4), 0) << "no pad 4";
+  EXPECT_EQ(zu_input_JoyZ(0, -1), 0) << "no pad -1";
 }
 
 class TestApp : public c_App {
@@ -143,9 +162,10 @@ TEST(App, TheDelegateAndDisplayModes) {
   d->MouseEvent(6, 0, 5, 6);
   d->MotionEvent(11, 0, 1, 1, 1);
   d->MotionEvent(10, 0, 7, 8, 9);
-  EXPECT_EQ(
-      (std::vector<float>{zu_input_TouchX(2), zu_input_MouseY(), zu_input_AccelX() + zu_input_AccelZ()}),
-      (std::vector<float>{3, 6, 16}));
+  EXPECT_EQ(zu_input_TouchX(2), 3);
+  EXPECT_EQ(zu_input_MouseY(), 6);
+  EXPECT_EQ(zu_input_AccelX(), 7) << "only event 10 is the accelerometer";
+  EXPECT_EQ(zu_input_AccelZ(), 9);
   host.modes = {{1024, 768}, {800, 600}, {640, 480}, {800, 600}, {1024, 768}, {1024, 600}, {800, 768}};
   zu_app_EnumDisplayModes();
   std::vector<std::pair<int, int>> listed;
@@ -155,6 +175,69 @@ TEST(App, TheDelegateAndDisplayModes) {
                         {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {800, 480}}));
   EXPECT_EXIT((close(0), dup2(2, 1), (new TestApp)->m_new()), ::testing::ExitedWithCode(255),
               "Quokka Runtime Error : App has already been created");
+}
+
+// A device that notes its suspend and resume in the app's log, then does them.
+class NotingAudio : public gxtkAudio {
+public:
+  std::vector<std::string>* log;
+  explicit NotingAudio(std::vector<std::string>* log) : log(log) {}
+  int Suspend() override { return log->push_back("audio suspend"), gxtkAudio::Suspend(); }
+  int Resume() override { return log->push_back("audio resume"), gxtkAudio::Resume(); }
+};
+class FocusApp : public c_App {
+public:
+  std::vector<std::string> log;
+  int p_OnSuspend() override { return log.push_back("app suspend"), 0; }
+  int p_OnResume() override { return log.push_back("app resume"), 0; }
+};
+ALint SourceState(ALuint source) {
+  ALint state = -1;
+  alGetSourcei(source, AL_SOURCE_STATE, &state);
+  return state;
+}
+
+// The window losing the focus pauses the music and the sound channels, after the app hears of it;
+// getting it back plays them again before the app hears of it. A channel the game paused stays so.
+// OpenAL's null back end plays into nothing.
+TEST(App, FocusPausesAndResumesTheMusicAndTheChannelsAroundTheAppsCallbacks) {
+  setenv("ALSOFT_DRIVERS", "null", 1);
+  Host host;
+  zu_app__game = &host;
+  zu_app__app = nullptr; // one app a process: this test makes its own
+  FocusApp* app = static_cast<FocusApp*>((new FocusApp)->m_new());
+  c_GameDelegate* d = zu_app__delegate;
+  auto* audio = new NotingAudio(&app->log);
+  gc_assign(d->m__audio, audio);
+  zu_audio_SetAudioDevice(audio);
+  ASSERT_NE(audio->alcContext, nullptr) << "no OpenAL context on the null back end";
+  ALuint buffer = 0; // a second of silence, looped
+  alGenBuffers(1, &buffer);
+  const std::vector<short> silence(22050);
+  alBufferData(buffer, AL_FORMAT_MONO16, silence.data(), 2 * 22050, 22050);
+  auto* sample = new gxtkSample(buffer);
+  ASSERT_EQ(audio->PlaySample(sample, gxtkAudio::kMusicChannel, 1), 0);
+  ASSERT_EQ(audio->PlaySample(sample, 0, 1), 0);
+  ASSERT_EQ(audio->PlaySample(sample, 1, 1), 0);
+  audio->PauseChannel(1); // paused by the game
+  const ALuint music = audio->channels[gxtkAudio::kMusicChannel].source, sound = audio->channels[0].source,
+               paused = audio->channels[1].source;
+
+  d->SuspendGame();
+  EXPECT_EQ(app->log, (std::vector<std::string>{"app suspend", "audio suspend"}));
+  EXPECT_EQ(SourceState(music), AL_PAUSED) << "music";
+  EXPECT_EQ(SourceState(sound), AL_PAUSED) << "sound channel";
+  EXPECT_EQ(SourceState(paused), AL_PAUSED) << "channel the game paused";
+  EXPECT_EQ(audio->MusicState(), 1) << "the music is still the game's playing tune";
+  app->log.clear();
+
+  d->ResumeGame();
+  EXPECT_EQ(app->log, (std::vector<std::string>{"audio resume", "app resume"}));
+  EXPECT_EQ(SourceState(music), AL_PLAYING) << "music";
+  EXPECT_EQ(SourceState(sound), AL_PLAYING) << "sound channel";
+  EXPECT_EQ(SourceState(paused), AL_PAUSED) << "channel the game paused";
+  EXPECT_EQ(audio->ChannelState(1), 2) << "channel the game paused";
+  audio->Close();
 }
 
 // The seeds 1234 -> 3067928073 -> 889114580 (x * 1664525 + 1013904223), read as their top 24 bits.

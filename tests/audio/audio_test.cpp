@@ -11,6 +11,7 @@
 #include "audio/sound.h"
 #include "audio_support.h"
 #include "host/desktop_game.h"
+#include "tests/support/collector.h"
 #include "tests/support/runtime_output.h"
 #include "tests/support/temp_files.h"
 
@@ -187,6 +188,29 @@ TEST_F(Device, WhenSourcesRunOutAStoppedSoundChannelsSourceIsTaken) {
   ASSERT_TRUE(Stopped(1));
   EXPECT_EQ((V{device->PlaySample(looping, 2, 1), Source(1), Source(2)}), (V{0, 0, onceSource}));
   EXPECT_EQ((V{device->PlaySample(looping, 5, 0), Source(32)}), (V{-1, musicSource})) << "music's is kept";
+}
+
+// A new tune takes the music channel: the old tune's sample, held by nothing any more, hands its
+// buffer back when the collector frees it, and the next flush deletes it from OpenAL while the new
+// tune plays on.
+TEST_F(Device, ANewTuneLetsTheOldTunesBufferGoAndPlaysOn) {
+  static const bool rooted = (gc_root(zu_audio_device), true); // the device keeps what it plays
+  ASSERT_TRUE(rooted);
+  CollectFully(); // samples of the devices earlier tests closed: their names belong to no device
+  gxtkAudio::discarded.clear();
+  ASSERT_EQ(device->PlayMusic(File(Wav(1, 8, 1000, std::string(2000, 'a')), "a.wav"), 1), 0);
+  const ALuint first = device->channels[gxtkAudio::kMusicChannel].sample->buffer;
+  ASSERT_TRUE(alIsBuffer(first));
+  ASSERT_EQ(device->PlayMusic(File(Wav(1, 8, 1000, std::string(2000, 'b')), "b.wav"), 1), 0);
+  const ALuint second = device->channels[gxtkAudio::kMusicChannel].sample->buffer;
+  EXPECT_NE(second, first);
+  CollectFully();
+  device->FlushDiscarded(); // as the next load or play does
+  EXPECT_FALSE(alIsBuffer(first)) << "the old tune's buffer is deleted";
+  EXPECT_TRUE(gxtkAudio::discarded.empty()) << "nothing left waiting";
+  EXPECT_TRUE(alIsBuffer(second)) << "the new tune's buffer is kept";
+  EXPECT_EQ(Al(32, AL_BUFFER), static_cast<ALint>(second));
+  EXPECT_EQ(State(32), (V{1, AL_PLAYING}));
 }
 
 // Rows: channels, bytes a sample, frames, rate; whether it loads (or no sample, not a silent one).

@@ -3,19 +3,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <sstream>
 #include <stb/stb_image.h>
+#include <tuple>
 
 #include "audio/decoders.h"
 #include "game/credits.h"
 #include "game/globals.h"
 #include "game/my_app.h"
+#include "graphics/drawing.h"
 #include "graphics/image.h"
 #include "graphics/surface.h"
+#include "host/desktop_game.h"
 #include "tests/audio/audio_support.h"
 #include "tests/support/subprocess.h"
+#include "tools/datagen/sheets.h"
 
 namespace {
 
@@ -48,38 +54,153 @@ Ink Measure(const Pixels& p, int x, int y, int w, int h) {
       }
   return ink;
 }
-// The game's loading table: stem, level-1 frame size and count, and the level-1 sheet size.
-// clang-format off
-const std::tuple<const char*, int, int, int, int, int> kSheets[] = {
-    {"Bubbles", 32, 32, 64, 256, 256}, {"BadgesA", 64, 64, 64, 512, 512}, {"common/circle", 256, 256, 4, 512, 512},
-    {"common/light", 32, 32, 4, 128, 32}, {"fonts/shadow_editundo", 16, 16, 128, 256, 128}, {"menu", 256, 256, 4, 512, 512},
-    {"common/OrboLogo", 256, 256, 1, 256, 256}, {"common/dpad", 32, 32, 16, 256, 64}, {"parts", 8, 8, 256, 128, 128},
-    {"common/Buttons", 64, 64, 16, 256, 256}, {"common/icons", 32, 32, 16, 256, 64}, {"logo", 256, 128, 1, 256, 128}};
-// clang-format on
-TEST(GeneratedSheets, DecodeAtTheirSizeFitTheirFrameLayoutAndKeepClearMarginsAtEveryLevel) {
-  ASSERT_TRUE(std::freopen("/dev/null", "r", stdin)); // a layout error's debug stop must not wait
-  for (const auto& [stem, frameWidth, frameHeight, frames, width, height] : kSheets)
-    for (int level : kLevels) {
-      SCOPED_TRACE(stem + Suffix(level));
-      const Pixels p(kData + "/" + stem + Suffix(level) + ".png");
-      ASSERT_EQ(std::pair(p.width, p.height), std::pair(width * level, height * level));
-      // The frames as the game lays them out ("Image frame outside surface" stops the process).
-      const int fw = frameWidth * level, fh = frameHeight * level;
-      auto* surface = new gxtkSurface();
-      surface->width = p.width, surface->height = p.height;
-      c_Image* image =
-          (new c_Image())->p_Init2(surface, 0, 0, fw, fh, frames, 1, nullptr, 0, 0, p.width, p.height);
-      ASSERT_EQ(image->m_frames.Length(), frames);
-      // At least L pixels of transparent margin in every frame, and RGB 0 under alpha 0.
+// The game over the build's data folder, on a screen whose size picks its detail level.
+class DataHost : public ZuGlfwGame {
+public:
+  int width = 640, height = 480;
+  int GetDeviceWidth() override { return width; }
+  int GetDeviceHeight() override { return height; }
+  String PathToFilePath(const String& path) override {
+    const String prefix("quokka://data/");
+    if (!path.StartsWith(prefix)) return path;
+    return String((kData + "/").c_str()) + path.Slice(prefix.Length());
+  }
+};
+// Decodes every image the game asks for through the host, as the real device does, but makes no
+// texture (there is no window), and notes each file by its surface.
+std::string g_layingOut; // the file whose frames are being laid out: a layout error ends the process
+class LoadingDevice : public gxtkGraphics {
+public:
+  std::vector<std::pair<std::string, bool>> asked; // file under the data folder, decoded
+  std::map<gxtkSurface*, std::string> fileOf;
+  gxtkSurface* LoadSurface(const String& path) override {
+    const std::string file = path.ToUtf8().substr(std::string("quokka://data/").size());
+    auto* surface = new gxtkSurface;
+    const bool decoded = LoadSurface__UNSAFE__(surface, path);
+    asked.emplace_back(file, decoded);
+    fileOf[surface] = g_layingOut = file;
+    return decoded ? surface : nullptr;
+  }
+};
+DataHost* g_host;
+LoadingDevice* g_device;
+c_MyApp* Game() {
+  static c_MyApp* app = [] {
+    g_host = new DataHost;
+    zu_app_InitGlobals();
+    zu_Tessel_InitGlobals();
+    zu_graphics_SetGraphicsDevice(g_device = new LoadingDevice);
+    // A layout error's debug stop must not wait for input, and must say which file it was.
+    if (!std::freopen("/dev/null", "r", stdin)) std::abort();
+    std::atexit([] {
+      if (!g_layingOut.empty())
+        std::fprintf(stderr, "while laying out the frames of %s\n", g_layingOut.c_str());
+    });
+    return (new c_MyApp)->m_new();
+  }();
+  return app;
+}
+// A sheet as the game holds it after loading: its file, decoded size, frame size and frame corners.
+struct GameSheet {
+  std::string file;
+  int width, height, frameWidth, frameHeight;
+  std::vector<std::pair<int, int>> frames;
+};
+// Runs the game's own loading (the first images, then every loading step) on a screen of the
+// given size; the sheets by the stem the game asked for, without the level's suffix.
+std::map<std::string, GameSheet> LoadAtScreen(int width, int height) {
+  c_MyApp* app = Game();
+  g_host->width = width, g_host->height = height;
+  zu_app_ValidateDeviceWindow(false);
+  g_device->asked.clear(), g_device->fileOf.clear();
+  app->p_Reload();
+  for (int step = 0; app->m_LoadStep > 0 && step < 100; ++step) app->p_Loader();
+  g_layingOut.clear();
+  EXPECT_EQ(app->m_LoadStep, 0) << "the loading steps end";
+  std::map<std::string, GameSheet> sheets;
+  for (int slot = 0; slot < app->m_Images.Length(); ++slot) {
+    c_Image* image = app->m_Images[slot];
+    if (!image || !g_device->fileOf.count(image->m_surface)) continue; // empty, or made, not loaded
+    GameSheet sheet{g_device->fileOf[image->m_surface],
+                    image->m_surface->width,
+                    image->m_surface->height,
+                    image->m_width,
+                    image->m_height,
+                    {}};
+    for (c_Frame* f : image->m_frames) sheet.frames.emplace_back(f->m_x, f->m_y);
+    const std::string suffix = Suffix(app->m_HDLevel) + ".png";
+    EXPECT_TRUE(sheet.file.size() > suffix.size() &&
+                sheet.file.substr(sheet.file.size() - suffix.size()) == suffix)
+        << sheet.file << " at level " << app->m_HDLevel;
+    EXPECT_EQ(int(sheet.frames.size()), app->m_ImageInfo[3 * slot + 2]) << sheet.file << ": frames asked for";
+    sheets[sheet.file.substr(0, sheet.file.size() - suffix.size())] = sheet;
+  }
+  return sheets;
+}
+// The screen sizes at which the game picks each detail level (2 from 631 pixels, 4 from 1231).
+constexpr std::tuple<int, int, int> kScreens[] = {{1, 480, 320}, {2, 640, 480}, {4, 1280, 1024}};
+
+// Every file the game's loading asks for exists and decodes, and every frame it lays out in a
+// sheet lies inside the decoded picture (a frame outside ends the process, named on stderr).
+TEST(GeneratedSheets, EverySheetTheGameLoadsAtEveryLevelDecodesAndHoldsItsFrames) {
+  for (auto [level, width, height] : kScreens) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    const std::map<std::string, GameSheet> sheets = LoadAtScreen(width, height);
+    EXPECT_EQ(Game()->m_HDLevel, level) << width << " x " << height;
+    ASSERT_FALSE(g_device->asked.empty()) << "the game asked for no image";
+    for (const auto& [file, decoded] : g_device->asked)
+      EXPECT_TRUE(decoded) << file << " is missing or undecodable";
+    for (const auto& [stem, sheet] : sheets) {
+      int outside = 0;
+      for (auto [x, y] : sheet.frames)
+        outside +=
+            x < 0 || y < 0 || x + sheet.frameWidth > sheet.width || y + sheet.frameHeight > sheet.height;
+      EXPECT_EQ(outside, 0) << sheet.file << ": frames outside the picture";
+    }
+  }
+}
+// The generator draws exactly the sheets the game loads, each of the frame size and count the game
+// asks for, on a picture of the generator's grid.
+TEST(GeneratedSheets, TheGeneratorDrawsTheSheetsTheGameAsksForOnTheirGrid) {
+  for (auto [level, width, height] : kScreens) {
+    SCOPED_TRACE("level " + std::to_string(level));
+    std::map<std::string, GameSheet> sheets = LoadAtScreen(width, height);
+    for (int i = 0; i < datagen::kSheetCount; ++i) {
+      const datagen::Sheet& drawn = datagen::kSheets[i];
+      SCOPED_TRACE(drawn.stem);
+      const auto found = sheets.find(drawn.stem);
+      ASSERT_NE(found, sheets.end()) << "the generator draws a sheet the game never loads";
+      const GameSheet& sheet = found->second;
+      EXPECT_EQ(sheet.frameWidth, drawn.frameWidth * level) << "frame width";
+      EXPECT_EQ(sheet.frameHeight, drawn.frameHeight * level) << "frame height";
+      EXPECT_EQ(int(sheet.frames.size()), drawn.frames) << "frames";
+      EXPECT_EQ(sheet.width, drawn.columns * drawn.frameWidth * level) << "picture width";
+      EXPECT_EQ(sheet.height, drawn.rows * drawn.frameHeight * level) << "picture height";
+      sheets.erase(found);
+    }
+    for (const auto& [stem, sheet] : sheets)
+      ADD_FAILURE() << "the game loads " << sheet.file << ", not drawn";
+  }
+}
+// At least L pixels of transparent margin in every frame the game lays out, and RGB 0 under alpha 0.
+TEST(GeneratedSheets, EveryFrameKeepsAClearMarginAtEveryLevel) {
+  for (auto [level, width, height] : kScreens)
+    for (const auto& [stem, sheet] : LoadAtScreen(width, height)) {
+      SCOPED_TRACE(sheet.file);
+      const Pixels p(kData + "/" + sheet.file);
+      ASSERT_EQ(p.width, sheet.width);
+      ASSERT_EQ(p.height, sheet.height);
+      const int fw = sheet.frameWidth, fh = sheet.frameHeight;
       int marginInk = 0, dirty = 0;
-      for (c_Frame* f : image->m_frames)
+      for (auto [fx, fy] : sheet.frames)
         for (int y = 0; y < fh; ++y)
           for (int x = 0; x < fw; ++x) {
-            const unsigned char* q = p.At(f->m_x + x, f->m_y + y);
+            const unsigned char* q = p.At(fx + x, fy + y);
             marginInk += q[3] != 0 && (x < level || y < level || x >= fw - level || y >= fh - level);
             dirty += q[3] == 0 && (q[0] | q[1] | q[2]) != 0;
           }
-      EXPECT_EQ(std::pair(marginInk, dirty), std::pair(0, 0)) << "margin ink, colour under alpha 0";
+      EXPECT_EQ(marginInk, 0) << "ink in the margin";
+      EXPECT_EQ(dirty, 0) << "colour under alpha 0";
     }
 }
 // Tiles 0-26 and their darker taken look at +32, the hollow ring 29 and the solid dot 30.
@@ -95,7 +216,8 @@ TEST(GeneratedSheets, BubblesHoldTheTilesInTwoLooksTheRingAndTheDot) {
     return v.empty() ? -255.0 : v[v.size() / 2];
   };
   for (int t = 0; t < 27; ++t) {
-    EXPECT_TRUE(at(t, 32, 32)[3] == 255 && face(t) - face(t + 32) > 0.3 * 255) << "tile " << t << ", taken";
+    EXPECT_EQ(at(t, 32, 32)[3], 255) << "tile " << t << ": opaque at its centre";
+    EXPECT_GT(face(t) - face(t + 32), 0.3 * 255) << "tile " << t << ": the taken look is darker";
   }
   EXPECT_EQ(std::tuple(at(29, 32, 32)[3], at(29, 32, 5)[3], at(30, 32, 32)[3]), std::tuple(0, 255, 255));
   for (int f : {27, 28, 31, 59, 60, 61, 62, 63})
@@ -104,11 +226,9 @@ TEST(GeneratedSheets, BubblesHoldTheTilesInTwoLooksTheRingAndTheDot) {
 // Each cell of the game font the game's text renderer draws, with the least step its pen takes
 // after it (level-1 pixels): characters 33-126, and "¬" and a letter (button glyphs) in modes 0-2.
 TEST(GeneratedFont, InkFillsTheCellsTheGameDrawsAndFitsTheStepsItTakes) {
-  static ZuGame host;
-  zu_app_InitGlobals();
-  zu_Tessel_InitGlobals();
-  c_MyApp* app = (new c_MyApp)->m_new();
+  c_MyApp* app = Game();
   app->p_LoadFont(90, String("fonts/shadow_editundo"), 7, 10);
+  g_layingOut.clear();
   std::map<int, int> steps;
   auto lay = [&](const String& text) {
     app->p_CLS2D();
@@ -234,7 +354,7 @@ TEST(GeneratedWords, ListUnpacksToUniqueWordsOfTwoToTwelveLettersMostCommonFirst
   EXPECT_TRUE(restarts >= 1 && restarts <= 4) << restarts;
   for (const char* w : {"CAT", "WORD", "GAME"})
     EXPECT_NE(std::find(words.begin(), words.begin() + firstRestart, w), words.begin() + firstRestart) << w;
-  EXPECT_TRUE(unique.count("OX") && unique.count("QUIZ"));
+  for (const char* w : {"OX", "QUIZ"}) EXPECT_TRUE(unique.count(w)) << w;
   for (const char* w : {"XQZT", "KG", "XV"}) EXPECT_FALSE(unique.count(w)) << w;
   const std::string licence = ReadFile(kData + "/WORDS-LICENSE.txt");
   for (const char* notice : {"SCOWL", "Kevin Atkinson", "Permission to use, copy, modify"})
