@@ -63,6 +63,8 @@ struct Frame {
     return n;
   }
 };
+// The frame as an RGB PNG; false when it cannot be written.
+bool WritePng(const Frame& f, const fs::path& file);
 // `words` replaces the word list (the program runs as a copy beside a data folder of its own);
 // `env` changes the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the
 // program runs there and the folder is kept.
@@ -87,16 +89,23 @@ public:
   std::string Output() const { return ReadFile(out_); } // standard output and error
   fs::path StateFile() const { return dir / ".quokkastate"; }
   Frame Grab();
-  bool Wait(const std::function<bool()>& done, int ms = 8000) {
+  // Waits are on screens and files that stay, so a slow machine only makes them take longer.
+  bool Wait(const std::function<bool()>& done, int ms = 20000) {
     for (auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end; Sleep(5))
       if (done()) return true;
     return done();
   }
-  bool WaitFrame(const std::function<bool(const Frame&)>& test, int ms = 8000) {
+  bool WaitFrame(const std::function<bool(const Frame&)>& test, int ms = 20000) {
     Frame f;
     return Wait([&] { return (f = Grab()).w > 0 && test(f); }, ms);
   }
-  bool WaitLoaded(); // the loading screen, then its end
+  // Started (the saved state read: "Highscores Loaded" on standard output), then the menu at
+  // rest; the loading screen between them lasts a third of a second and is not waited for.
+  bool WaitMenu();
+  std::pair<int, int> Size(); // the window's, 0 x 0 when it has none
+  bool WaitSize(int w, int h) {
+    return Wait([&] { return Size() == std::pair{w, h}; });
+  }
   // The window focused, the key held 100 ms for the game's updates to see; when it went down.
   Clock::time_point Key(const std::string& key) {
     KeyDown(key);
@@ -108,6 +117,9 @@ public:
   void KeyDown(const std::string& key) { Focus(), Xdotool({"keydown", key}); }
   void KeyUp(const std::string& key) { Xdotool({"keyup", key}); }
   void Drag(const std::vector<Cell>& points);
+  // The left button pressed at the first point and moved through the others, held.
+  void Press(const std::vector<Cell>& points);
+  void Release() { Xdotool({"mouseup", "1"}), Sleep(100); }
   void Click(int x, int y) { Drag({{x, y}}); }
   void Focus() { Xdotool({"windowfocus", std::to_string(Current())}); }
   void Unfocus(); // the focus to the root window
@@ -134,7 +146,6 @@ inline bool LoadingScreen(const Frame& f) {
   return f.Count(cx - 40, cy - 40, cx + 40, cy + 40, SphereBlue) > 1000 &&
          f.Count(cx - 60 * s, f.h - 48 * s, cx + 60 * s, f.h - 16 * s, White) > 30;
 }
-inline bool Loaded(const Frame& f) { return f.Count(0, 0, f.w, f.h, SphereBlue) == 0; }
 // The intro over, the options gear on the wheel's hub at (38, 416).
 inline bool MenuAtRest(const Frame& f) { return !LoadingScreen(f) && f.Count(6, 384, 70, 448, Orange) > 800; }
 // The options box's panel reaches the top, at any size.
