@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -224,28 +225,33 @@ inline std::vector<std::string> Fields(const std::string& text) {
   return fields;
 }
 inline std::vector<std::string> StateFields(const fs::path& file) { return Fields(ReadFile(file)); }
-// What is wrong with a state text (the field count, a sum, a number), "" when it is whole.
+// What is wrong with a state text (the field count, a number, a sum), "" when it is whole.
+// Numbers are 32-bit as the game writes them; sums wrap in 32 bits.
 inline std::string StateProblems(const std::string& text) {
   const std::vector<std::string> f = Fields(text);
   if (text.empty() || text.back() != '|' || f.size() != kStateFields)
     return "the state has " + std::to_string(f.size()) + " fields or is cut short";
-  std::vector<uint32_t> v(f.size(), 0); // sums wrap in 32 bits
+  std::vector<uint32_t> v(f.size(), 0);
   for (size_t i = 0; i < kStateFields; ++i) {
     char* end = nullptr;
-    v[i] = static_cast<uint32_t>(std::strtoll(f[i].c_str(), &end, 10));
-    if ((i < kWordPairs || i % 2 == 0) && (f[i].empty() || *end))
-      return "field " + std::to_string(i) + ": " + f[i];
+    const long long n = std::strtoll(f[i].c_str(), &end, 10);
+    const bool number = !f[i].empty() && !*end && n >= INT32_MIN && n <= INT32_MAX;
+    if ((i < kWordPairs || i % 2 == 0) && !number)
+      return "field " + std::to_string(i) + " is no number: " + f[i];
+    v[i] = static_cast<uint32_t>(n);
   }
   uint32_t settings = 0, badges = 0;
   for (uint32_t i = 0; i < 25; ++i) settings += i * v[i];
   for (size_t i = 26; i < 34; ++i) badges += v[i];
-  if (v[25] != settings || v[34] != badges) return "a settings or badge sum is wrong";
+  if (v[25] != settings) return "the settings sum (field 25) is wrong";
+  if (v[34] != badges) return "the badge sum (field 34) is wrong";
   for (uint32_t g = 0; g < 8; ++g) {
     uint32_t sum = 0;
     for (uint32_t k = 0; k < 10; ++k)
       sum += (k + 4) * v[kThirtyTop + 21 * g + 2 * k] + (k + g + 3) * v[kThirtyLast + 21 * g + 2 * k];
     if (v[kThirtyTop + 21 * g + 20] != sum)
-      return "the sum of score group " + std::to_string(g) + " is wrong";
+      return "the sum of score group " + std::to_string(g) + " (field " +
+             std::to_string(kThirtyTop + 21 * g + 20) + ") is wrong";
   }
   return "";
 }
