@@ -11,7 +11,7 @@ PERF_ROUNDS  ?= 3
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps build run test test-faults test-sanitize test-tsan bench bench-build perf format clean data-preview
+.PHONY: all deps build run test test-faults screenshots test-sanitize test-tsan bench bench-build perf format clean data-preview
 
 all: build
 
@@ -36,6 +36,14 @@ test: build
 
 test-faults: build
 	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD) -L faults --output-on-failure --timeout 300
+
+# The README's pictures: the window test Screenshots.* grabs the menu, a game and the pause menu
+# at 640 x 480 into $(BUILD)/screenshots; optipng shrinks them into docs/screenshots.
+screenshots: build
+	rm -rf $(BUILD)/screenshots
+	scripts/with-display.sh $(BUILD)/tests/e2e/window_e2e_tests --gtest_filter='Screenshots.*'
+	optipng -quiet -o5 -strip all $(BUILD)/screenshots/*.png
+	cp $(BUILD)/screenshots/menu.png $(BUILD)/screenshots/game.png $(BUILD)/screenshots/pause.png docs/screenshots/
 
 test-sanitize: deps
 	cmake -S . -B $(BUILD_SAN) -G Ninja -DLEXORM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)

@@ -50,7 +50,10 @@ int c_MyApp::p_FullscreenFlip() {
 
 int c_MyApp::p_OptionBox() {
   const float w = zu_Tessel_jscrw, h = zu_Tessel_jscrh;
-  if (m_OptionsSlide < kSlideUpdates) m_OptionsKeyLatch = m_OptionsTouchLatch = 1;
+  if (m_OptionsSlide < kSlideUpdates) {
+    m_OptionsKeyLatch = m_OptionsTouchLatch = 1;
+    if (p_PlayKeyAll(CTRL_BACK, 1) > 0) m_BackLatch = 1; // a back press held as the box opens
+  }
   m_KeyLatch = m_TouchLatch = 1; // the screen below takes no input
   const float top = 24 * static_cast<float>(kSlideUpdates - m_OptionsSlide);
 
@@ -67,8 +70,10 @@ int c_MyApp::p_OptionBox() {
   p_SetSize(2);
   p_Text(gx + 76, gy, String("<[BACK]"), 0, 1);
   const bool boxFree = m_OptionsKeyLatch == 0 && m_OptionsTouchLatch == 0;
-  const bool back = p_PlayKeyAll(CTRL_BACK, 1) > 0 && m_BackLatch == 0;
-  if (boxFree && (onGear || back)) {
+  // A new back press closes the box once it has slid in, whatever else is held: a held arrow
+  // key keeps the box's key latch set, and back must still close it.
+  const bool back = p_PlayKeyAll(CTRL_BACK, 1) > 0 && m_BackLatch == 0 && m_OptionsSlide >= kSlideUpdates;
+  if ((boxFree && onGear) || (m_OptionsOpen == 1 && back)) {
     if (back) m_BackLatch = 1; // the press that closed the box does nothing more
     p_CloseOptions();
   }

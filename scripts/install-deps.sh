@@ -13,6 +13,8 @@ packages=(
   fonts-dejavu-core fonts-dejavu-extra scowl wamerican
   # tests
   xvfb xauth x11-utils xdotool jwm wmctrl sox vorbis-tools python3 desktop-file-utils
+  # the README's screenshots (make screenshots)
+  optipng
   # fuzzing (libFuzzer and the sanitizer run-times)
   clang libclang-rt-14-dev
 )

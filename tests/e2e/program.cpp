@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <stb_image_write.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -51,8 +52,8 @@ Program::Program(const Launch& launch) {
   }
   XSetErrorHandler(IgnoreXErrors);
   display_ = XOpenDisplay(nullptr);
-  // Looked for at once: the loading screen lasts about a third of a second.
-  Wait([&] { return Current() != 0 || !Running(); }, 10000);
+  // The window, or the end of a program that never opened one.
+  Wait([&] { return Current() != 0 || !Running(); }, 20000);
 }
 Program::~Program() {
   if (Running()) {
@@ -91,17 +92,35 @@ Frame Program::Grab() {
   XDestroyImage(img);
   return f;
 }
-bool Program::WaitLoaded() { return WaitFrame(LoadingScreen, 4000) && WaitFrame(Loaded); }
+bool Program::WaitMenu() {
+  return Wait([&] { return Output().find("Highscores Loaded\n") != std::string::npos; }) &&
+         WaitFrame(MenuAtRest);
+}
+std::pair<int, int> Program::Size() {
+  XWindowAttributes a;
+  if (!Current() || !XGetWindowAttributes(display_, window, &a)) return {0, 0};
+  return {a.width, a.height};
+}
+bool WritePng(const Frame& f, const fs::path& file) {
+  std::vector<unsigned char> rgb;
+  rgb.reserve(f.px.size() * 3);
+  for (const unsigned p : f.px)
+    rgb.insert(rgb.end(), {static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                           static_cast<unsigned char>(p)});
+  return f.w > 0 && stbi_write_png(file.c_str(), f.w, f.h, 3, rgb.data(), f.w * 3) != 0;
+}
 void Program::Unfocus() { Xdotool({"windowfocus", std::to_string(DefaultRootWindow(display_))}); }
-void Program::Drag(const std::vector<Cell>& points) {
+void Program::Press(const std::vector<Cell>& points) {
   for (size_t i = 0; i < points.size(); ++i) {
     Xdotool({"mousemove", "--window", std::to_string(Current()), std::to_string(points[i].first),
              std::to_string(points[i].second)});
     if (i == 0) Xdotool({"mousedown", "1"});
     Sleep(100);
   }
-  Xdotool({"mouseup", "1"});
-  Sleep(100);
+}
+void Program::Drag(const std::vector<Cell>& points) {
+  Press(points);
+  Release();
 }
 static bool WindowManagerRunning() {
   Display* d = XOpenDisplay(nullptr);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -63,6 +64,8 @@ struct Frame {
     return n;
   }
 };
+// The frame as an RGB PNG; false when it cannot be written.
+bool WritePng(const Frame& f, const fs::path& file);
 // `words` replaces the word list (the program runs as a copy beside a data folder of its own);
 // `env` changes the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the
 // program runs there and the folder is kept.
@@ -87,16 +90,23 @@ public:
   std::string Output() const { return ReadFile(out_); } // standard output and error
   fs::path StateFile() const { return dir / ".quokkastate"; }
   Frame Grab();
-  bool Wait(const std::function<bool()>& done, int ms = 8000) {
+  // Waits are on screens and files that stay, so a slow machine only makes them take longer.
+  bool Wait(const std::function<bool()>& done, int ms = 20000) {
     for (auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end; Sleep(5))
       if (done()) return true;
     return done();
   }
-  bool WaitFrame(const std::function<bool(const Frame&)>& test, int ms = 8000) {
+  bool WaitFrame(const std::function<bool(const Frame&)>& test, int ms = 20000) {
     Frame f;
     return Wait([&] { return (f = Grab()).w > 0 && test(f); }, ms);
   }
-  bool WaitLoaded(); // the loading screen, then its end
+  // Started (the saved state read: "Highscores Loaded" on standard output), then the menu at
+  // rest; the loading screen between them lasts a third of a second and is not waited for.
+  bool WaitMenu();
+  std::pair<int, int> Size(); // the window's, 0 x 0 when it has none
+  bool WaitSize(int w, int h) {
+    return Wait([&] { return Size() == std::pair{w, h}; });
+  }
   // The window focused, the key held 100 ms for the game's updates to see; when it went down.
   Clock::time_point Key(const std::string& key) {
     KeyDown(key);
@@ -108,6 +118,9 @@ public:
   void KeyDown(const std::string& key) { Focus(), Xdotool({"keydown", key}); }
   void KeyUp(const std::string& key) { Xdotool({"keyup", key}); }
   void Drag(const std::vector<Cell>& points);
+  // The left button pressed at the first point and moved through the others, held.
+  void Press(const std::vector<Cell>& points);
+  void Release() { Xdotool({"mouseup", "1"}), Sleep(100); }
   void Click(int x, int y) { Drag({{x, y}}); }
   void Focus() { Xdotool({"windowfocus", std::to_string(Current())}); }
   void Unfocus(); // the focus to the root window
@@ -134,7 +147,6 @@ inline bool LoadingScreen(const Frame& f) {
   return f.Count(cx - 40, cy - 40, cx + 40, cy + 40, SphereBlue) > 1000 &&
          f.Count(cx - 60 * s, f.h - 48 * s, cx + 60 * s, f.h - 16 * s, White) > 30;
 }
-inline bool Loaded(const Frame& f) { return f.Count(0, 0, f.w, f.h, SphereBlue) == 0; }
 // The intro over, the options gear on the wheel's hub at (38, 416).
 inline bool MenuAtRest(const Frame& f) { return !LoadingScreen(f) && f.Count(6, 384, 70, 448, Orange) > 800; }
 // The options box's panel reaches the top, at any size.
@@ -213,28 +225,33 @@ inline std::vector<std::string> Fields(const std::string& text) {
   return fields;
 }
 inline std::vector<std::string> StateFields(const fs::path& file) { return Fields(ReadFile(file)); }
-// What is wrong with a state text (the field count, a sum, a number), "" when it is whole.
+// What is wrong with a state text (the field count, a number, a sum), "" when it is whole.
+// Numbers are 32-bit as the game writes them; sums wrap in 32 bits.
 inline std::string StateProblems(const std::string& text) {
   const std::vector<std::string> f = Fields(text);
   if (text.empty() || text.back() != '|' || f.size() != kStateFields)
     return "the state has " + std::to_string(f.size()) + " fields or is cut short";
-  std::vector<uint32_t> v(f.size(), 0); // sums wrap in 32 bits
+  std::vector<uint32_t> v(f.size(), 0);
   for (size_t i = 0; i < kStateFields; ++i) {
     char* end = nullptr;
-    v[i] = static_cast<uint32_t>(std::strtoll(f[i].c_str(), &end, 10));
-    if ((i < kWordPairs || i % 2 == 0) && (f[i].empty() || *end))
-      return "field " + std::to_string(i) + ": " + f[i];
+    const long long n = std::strtoll(f[i].c_str(), &end, 10);
+    const bool number = !f[i].empty() && !*end && n >= INT32_MIN && n <= INT32_MAX;
+    if ((i < kWordPairs || i % 2 == 0) && !number)
+      return "field " + std::to_string(i) + " is no number: " + f[i];
+    v[i] = static_cast<uint32_t>(n);
   }
   uint32_t settings = 0, badges = 0;
   for (uint32_t i = 0; i < 25; ++i) settings += i * v[i];
   for (size_t i = 26; i < 34; ++i) badges += v[i];
-  if (v[25] != settings || v[34] != badges) return "a settings or badge sum is wrong";
+  if (v[25] != settings) return "the settings sum (field 25) is wrong";
+  if (v[34] != badges) return "the badge sum (field 34) is wrong";
   for (uint32_t g = 0; g < 8; ++g) {
     uint32_t sum = 0;
     for (uint32_t k = 0; k < 10; ++k)
       sum += (k + 4) * v[kThirtyTop + 21 * g + 2 * k] + (k + g + 3) * v[kThirtyLast + 21 * g + 2 * k];
     if (v[kThirtyTop + 21 * g + 20] != sum)
-      return "the sum of score group " + std::to_string(g) + " is wrong";
+      return "the sum of score group " + std::to_string(g) + " (field " +
+             std::to_string(kThirtyTop + 21 * g + 20) + ") is wrong";
   }
   return "";
 }
