@@ -311,23 +311,4 @@ TEST_F(Play, TheTuneFollowsThePauseMenuAndTheWindowsFocus) {
   EXPECT_EQ(Calls("pause music"), 0) << "no tune, nothing to pause";
 }
 
-// The back key closes the options box once it has slid in, even while an arrow key is held (that
-// keeps the box's own key latch set); the press that closed it does not also end the program.
-// A back key already held as the box opens does not close it.
-TEST_F(Play, BackClosesTheOptionsBoxWithAnArrowHeldButNotWhenHeldAsItOpens) {
-  game->m_GameMode = 1, game->m_OptionsOpen = 1, game->m_OptionsSlide = 30;
-  Press(kDown), Update(3);
-  EXPECT_EQ(game->m_OptionsOpen, 1) << "Down alone closed the box";
-  Press(kEscape), Update();
-  EXPECT_EQ(game->m_OptionsOpen, 0) << "Escape with Down held left the box open";
-  Update(40); // both still held while the box slides away and the menu runs
-  EXPECT_EQ(game->m_OptionsSlide, 0) << "the box did not slide away";
-  Release(kEscape), Release(kDown), Update();
-  Press(kEscape), game->m_OptionsOpen = 1, Update(40);
-  EXPECT_EQ(game->m_OptionsSlide, 30) << "the box did not slide in";
-  EXPECT_EQ(game->m_OptionsOpen, 1) << "the Escape held as the box opened closed it";
-  Release(kEscape), Update(), Press(kEscape), Update();
-  EXPECT_EQ(game->m_OptionsOpen, 0) << "a new Escape left the box open";
-}
-
 } // namespace
