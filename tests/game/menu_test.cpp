@@ -2,7 +2,6 @@
 #include <cstdlib>
 
 #include "tests/game/play_fixture.h"
-#include "tests/support/temp_files.h"
 
 namespace {
 
@@ -147,17 +146,6 @@ TEST_F(Play, BackClosesTheOptionsBoxWithAnArrowHeldButNotWhenHeldAsItOpens) {
   EXPECT_EQ(game->m_OptionsOpen, 1) << "the Escape held as the box opened closed it";
   Release(kEscape), Update(), Press(kEscape), Update();
   EXPECT_EQ(game->m_OptionsOpen, 0) << "a new Escape left the box open";
-}
-
-TEST_F(Play, EscapeOnTheMenuSavesAndEndsTheProgram) {
-  std::remove(".quokkastate");
-  auto escape = [] {
-    host->stateInMemory = false, Press(kEscape), RunUpdates(2);
-    std::exit(3);
-  };
-  EXPECT_EXIT(escape(), ::testing::ExitedWithCode(0), "");
-  const std::string saved = ReadFile(".quokkastate");
-  EXPECT_EQ(std::count(saved.begin(), saved.end(), '|'), 403) << saved;
 }
 
 // Rows at y 140, 180, 220, 260, 300: sound mode, key-pair controller, full screen, stick flips.
