@@ -228,23 +228,26 @@ unsigned char* LoadOGG(std::FILE* f, int* length, int* channels, int* format, in
   if (!vorbis) return nullptr;
   stb_vorbis_info info = stb_vorbis_get_info(vorbis);
   const long long numChannels = info.channels;
-  if (numChannels < 1 || info.sample_rate == 0 || info.sample_rate > static_cast<unsigned>(INT_MAX)) {
+  // Only what OpenAL plays is decoded at all: mono or stereo, at a sound's rate.
+  if (numChannels < 1 || numChannels > kOggMaxChannels || info.sample_rate == 0 ||
+      info.sample_rate > kOggMaxRate) {
     stb_vorbis_close(vorbis);
     return nullptr;
   }
 
-  // Room for one whole frame (at most 4096 sample frames) is always kept free.
+  // Room for one whole frame (at most 4096 sample frames) is always kept free. A tune longer
+  // than kOggMaxSeconds is refused once it passes that length.
   const long long frameRoom = numChannels * 4096;
-  const long long maxValues = INT_MAX / 2; // 16-bit values that fit one OpenAL buffer
+  const long long maxValues = numChannels * static_cast<long long>(info.sample_rate) * kOggMaxSeconds;
   long long capacity = frameRoom, used = 0;
   short* values = static_cast<short*>(std::malloc(capacity * sizeof(short)));
   bool ok = values != nullptr;
   while (ok) {
     if (capacity - used < frameRoom) {
       long long grown = capacity * 2;
-      if (grown > maxValues) grown = maxValues;
+      if (grown > maxValues + frameRoom) grown = maxValues + frameRoom;
       if (grown - used < frameRoom) {
-        ok = false; // longer than one OpenAL buffer can hold
+        ok = false; // longer than a tune may be
         break;
       }
       short* bigger = static_cast<short*>(std::realloc(values, grown * sizeof(short)));
@@ -259,6 +262,7 @@ unsigned char* LoadOGG(std::FILE* f, int* length, int* channels, int* format, in
                                                         static_cast<int>(capacity - used));
     if (frames <= 0) break;
     used += frames * numChannels;
+    if (used > maxValues) ok = false;
   }
   stb_vorbis_close(vorbis);
   if (!ok || used == 0) {

@@ -19,7 +19,11 @@
 unsigned char* LoadWAV(std::FILE* f, int* length, int* channels, int* format, int* hertz);
 
 // Ogg Vorbis decoded whole into 16-bit samples; null when stb_vorbis cannot open the file or
-// it yields no frame.
+// it yields no frame, when it has more than two channels or a rate above 192 kHz (refused
+// before any decoding), or when it plays longer than ten minutes.
+constexpr int kOggMaxChannels = 2;
+constexpr unsigned kOggMaxRate = 192000;
+constexpr long long kOggMaxSeconds = 600;
 unsigned char* LoadOGG(std::FILE* f, int* length, int* channels, int* format, int* hertz);
 
 // Registers LoadWAV for ".wav" and LoadOGG for ".ogg" with the host (done by gxtkAudio's

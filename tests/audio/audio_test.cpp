@@ -1,6 +1,8 @@
 // tests/audio/audio_test.cpp — the WAV and Ogg readers; the sound device on OpenAL Soft's null back end.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -95,6 +97,38 @@ TEST(Ogg, GivesWhatOggencWroteAndRefusesCommentLengthsBeyondTheHeader) {
                                                              {count + 4, 0x7FFFFFFF}};
     for (auto [at, value] : lengths) EXPECT_FALSE(Decode(LoadOGG, Put(ogg, at, value)).ok) << value;
   }
+}
+
+// Every realloc of the code linked into this program (the readers' growing buffers) is counted.
+std::atomic<int> reallocs{0};
+extern "C" void* __real_realloc(void* p, std::size_t n);
+extern "C" void* __wrap_realloc(void* p, std::size_t n) {
+  ++reallocs;
+  return __real_realloc(p, n);
+}
+
+// Only what OpenAL plays is decoded: more than two channels is refused before any decoding
+// (nothing grows), and a tune is refused once it plays longer than ten minutes.
+TEST(Ogg, RefusesMoreThanTwoChannelsBeforeDecodingAndTunesLongerThanTenMinutes) {
+  TempDir tmp;
+  const std::string in = (tmp.path / "in.wav").string(), out = (tmp.path / "out.ogg").string();
+  auto encode = [&](int channels, int rate, int frames) {
+    WriteFile(in,
+              Wav(channels, 16, rate, std::string(static_cast<std::size_t>(frames) * channels * 2, '\x10')));
+    EXPECT_EQ(std::system(("oggenc -Q -o " + out + " " + in).c_str()), 0);
+    return ReadFile(out);
+  };
+  const std::string stereo = encode(2, 8000, 8000 * 20), three = encode(3, 8000, 8000 * 20);
+  reallocs = 0;
+  EXPECT_TRUE(Decode(LoadOGG, stereo).ok);
+  EXPECT_GT(reallocs.load(), 0) << "twenty seconds of stereo grow the buffer";
+  reallocs = 0;
+  EXPECT_FALSE(Decode(LoadOGG, three).ok) << "three channels";
+  EXPECT_EQ(reallocs.load(), 0) << "three channels were decoded before they were refused";
+  const Decoded ten = Decode(LoadOGG, encode(1, 8000, 8000 * 600));
+  EXPECT_TRUE(ten.ok) << "ten minutes";
+  EXPECT_EQ(ten.length, 8000 * 600);
+  EXPECT_FALSE(Decode(LoadOGG, encode(1, 8000, 8000 * 601)).ok) << "ten minutes and a second";
 }
 
 // What the reader for ".pcm" gives: channels, bytes a sample, frames, rate.
