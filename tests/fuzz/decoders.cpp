@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  c >= 1 && c <= 4,
              "%d x %d, %d bytes a pixel", a, b, c);
 #elif defined(FUZZ_OGG)
-  FUZZ_CHECK(a > 0 && b >= 1 && b <= 255 && c == 2 && hertz > 0 && bytes <= INT_MAX,
+  FUZZ_CHECK(a > 0 && b >= 1 && b <= 2 && c == 2 && hertz > 0 && hertz <= 192000 && a <= 600LL * hertz &&
+                 bytes <= INT_MAX,
              "%d frames %d channels %d bytes %d Hz", a, b, c, hertz);
 #else
   auto u16 = [data](int at) { return data[at] | data[at + 1] << 8; };
