@@ -70,9 +70,16 @@ check "the program was removed" test ! -e "$prefix/lib/lexorm/lexorm"
 check "the word list was removed" test ! -e "$prefix/lib/lexorm/data/Lexorm.txt"
 check "the desktop entry was removed" test ! -e "$desktop"
 
-# `make install` without a build: it says to run make first and fails, installing nothing.
-out=$(make -s -C "$src" install BUILD="$tmp/no-build" PREFIX="$tmp/prefix2" 2>&1)
+# `make install` without a build: it says to run make first and fails, installing nothing. It
+# never builds or installs packages: stand-ins for cmake, apt-get and sudo note any call and fail.
+mkdir -p "$tmp/no-build" "$tmp/stand-ins"
+for tool in cmake apt-get sudo; do
+  printf '#!/bin/sh\necho "%s $*" >>"%s"\nexit 1\n' "$tool" "$tmp/called" >"$tmp/stand-ins/$tool"
+  chmod +x "$tmp/stand-ins/$tool"
+done
+out=$(PATH="$tmp/stand-ins:$PATH" make -s -C "$src" install BUILD="$tmp/no-build" PREFIX="$tmp/prefix2" 2>&1)
 check "make install without a build fails" test $? -ne 0
 check "and says to run make first" grep -q "run make first" <<<"$out"
+check "and calls neither cmake nor apt-get nor sudo" test ! -e "$tmp/called"
 check "and installs nothing" test ! -e "$tmp/prefix2"
 [[ $failures -eq 0 ]]
