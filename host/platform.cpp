@@ -1,6 +1,6 @@
 // host/platform.cpp — the Linux system calls behind platform.h.
-// Depends on: platform.h, runtime/string.h; POSIX (readlink, posix_spawnp, waitpid, fsync, rename,
-// nanosleep).
+// Depends on: platform.h, runtime/string.h; POSIX (readlink, open, fstat, posix_spawnp, waitpid,
+// fsync, rename, readdir, kill, sigwait, sigtimedwait, nanosleep).
 #include "platform.h"
 
 #include <algorithm>

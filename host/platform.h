@@ -1,5 +1,5 @@
-// host/platform.h — Linux stand-ins: executable path, UTF-8 file names, spawn, local date, sleep,
-// atomic replace.
+// host/platform.h — Linux stand-ins: executable path, file names byte for byte, small-file reads,
+// spawn, local date, sleep, atomic replace and its leftovers, the end signals.
 // Depends on: runtime/string.h (the executable's path comes back as a String).
 //
 // This pair of files is the only place with Linux system calls for these services; the
