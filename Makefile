@@ -110,16 +110,22 @@ clean:
 # `make install`: the program and its data under $(PREFIX)/lib/lexorm, the `lexorm` launcher in
 # $(PREFIX)/bin (it runs the game in ~/.local/state/lexorm, where the progress is saved), the
 # desktop entry and icons under $(PREFIX)/share; DESTDIR stages the whole tree below another root.
+# It only copies what `make` built, so `sudo make install` never installs packages or builds as
+# root; without a build it says so and fails.
 # `make uninstall` removes what the last install from $(BUILD) put there (CMake's install
-# manifest), with the same DESTDIR, and never the players' saved progress.
+# manifest), with the same DESTDIR, but only inside the prefix that install recorded (or PREFIX
+# when given on the command line), and never the players' saved progress.
 PREFIX           ?= /usr/local
 INSTALL_MANIFEST ?= $(BUILD)/install_manifest.txt
 .PHONY: install uninstall
-install: build
+install:
+	@if [ ! -f "$(BUILD)/cmake_install.cmake" ] || [ ! -x "$(BUILD)/lexorm" ] || [ ! -f "$(BUILD)/data/Lexorm.txt" ]; then \
+	  echo "make install: the game is not built in $(BUILD): run make first (as yourself, not as root)" >&2; exit 1; fi
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 uninstall:
-	DESTDIR="$(DESTDIR)" scripts/uninstall.sh "$(INSTALL_MANIFEST)"
+	DESTDIR="$(DESTDIR)" scripts/uninstall.sh "$(INSTALL_MANIFEST)" \
+	  "$(if $(filter command line,$(origin PREFIX)),$(PREFIX))"
 
 # Mutation testing: MUTANTS faults (default 60) drawn with SEED (default 1) are planted one at a
 # time in a copy of HEAD under MUTANTS_WORK (never in this tree), each built and tested folder

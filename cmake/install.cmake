@@ -3,7 +3,9 @@
 #   bin/lexorm                               the launcher (dist/lexorm.in), which runs the game in
 #                                            the player's state folder
 #   share/applications/lexorm.desktop, share/icons/hicolor/{64x64,256x256}/apps/lexorm.png
-# Every file lands in install_manifest.txt, which `make uninstall` removes again. All of it is the
+# Every file lands in install_manifest.txt, which `make uninstall` removes again, and the prefix in
+# install_prefix.txt beside it (the manifest may be edited by whoever built: uninstall trusts only
+# paths inside that prefix). All of it is the
 # component `lexorm`: `cmake --install --component lexorm` installs the same files and records them
 # in install_manifest_lexorm.txt instead, leaving the record of a `make install` alone (the install
 # test does that).
@@ -39,4 +41,13 @@ install(CODE "
   file(WRITE \"\${_lexorm_dir}/lexorm\" \"\${_lexorm_text}\")
   file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/bin\" TYPE PROGRAM FILES \"\${_lexorm_dir}/lexorm\")
   file(REMOVE_RECURSE \"\${_lexorm_dir}\")
+  # The prefix, beside the manifest and named as it is (install_prefix.txt, install_prefix_lexorm.txt
+  # for --component lexorm): `make uninstall` removes only what lies inside it.
+  if(CMAKE_INSTALL_COMPONENT)
+    set(_lexorm_record \"${CMAKE_BINARY_DIR}/install_prefix_\${CMAKE_INSTALL_COMPONENT}.txt\")
+  else()
+    set(_lexorm_record \"${CMAKE_BINARY_DIR}/install_prefix.txt\")
+  endif()
+  file(WRITE \"\${_lexorm_record}\" \"\${_lexorm_prefix}\\n\")
+  file(CHMOD \"\${_lexorm_record}\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 " COMPONENT lexorm)

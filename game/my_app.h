@@ -21,6 +21,7 @@ constexpr int SEED_FROM_CLOCK = -37171650;
 constexpr int kRecordFloats = 15;       // floats per draw record
 constexpr int kDrawQueueFloats = 37500; // 2500 records, of which 2499 are ever used
 constexpr int kLastRecordStart = 37484; // a record is appended only while m_DrawCount <= this
+constexpr int kMaxFormedLength = 19;    // letters the word being formed may hold (and so any saved word)
 
 // The board: ten floats a cell, cell (x, y) at record x + kGridStride * y.
 constexpr int kCellFloats = 10;

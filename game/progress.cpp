@@ -172,7 +172,11 @@ int c_MyApp::p_LoadText(String text) {
     if (!f.Has(w + 1)) continue;
     String word = f.Text(w);
     int score = f.Number(w + 1);
-    if (score < 1 || word == String("undefined") || word == String("Undefined")) continue;
+    // No game forms a word longer than the word being formed can hold: a longer one is not the
+    // game's, and is dropped like an empty one rather than shown in the score panel.
+    if (score < 1 || word.Length() > kMaxFormedLength || word == String("undefined") ||
+        word == String("Undefined"))
+      continue;
     m_BestWords[i] = word;
     m_BestWordScores[i] = score;
   }

@@ -9,6 +9,7 @@
 #include "audio/sound.h"
 #include "globals.h"
 #include "graphics/drawing.h"
+#include "host/platform.h"
 #include "my_app.h"
 #include "net/async.h"
 #include "runtime/errors.h"
@@ -25,7 +26,7 @@ void ReportMissingDataFolder() {
   if (reported || !zu_app__game) return;
   String folder = zu_app__game->PathToFilePath(String("quokka://data/"));
   struct stat st;
-  if (stat(folder.ToUtf8().c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  if (stat(platform::FileNameBytes(folder).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
   reported = true;
   zuPrint(String("Data folder not found: ") + folder);
 }

@@ -17,7 +17,6 @@ const char kWordListPath[] = "quokka://data/Lexorm.txt";
 constexpr int kSliceInts = 4096;  // integers copied per update while loading
 constexpr int kMinWordLength = 2; // words looked up in the list
 constexpr int kMaxWordLength = 12;
-constexpr int kMaxFormedLength = 19; // letters the word being formed may hold
 
 // The word list file as the host finds it on disk.
 String ListPath() {

@@ -142,6 +142,7 @@ void ZuGlfwGame::Run() {
 
 namespace {
 std::atomic<bool> g_closeRequested{false};
+std::atomic<bool> g_closeTaken{false}; // the loop has seen a request and passed it on
 } // namespace
 
 void ZuGlfwGame::RequestClose() {
@@ -149,13 +150,18 @@ void ZuGlfwGame::RequestClose() {
   glfw2().PostEmptyEvent(); // a suspended loop waits for events
 }
 
+bool ZuGlfwGame::CloseTaken() { return g_closeTaken; }
+
 void ZuGlfwGame::UpdateEvents() {
   Glfw2& g = glfw2();
   if (_suspended)
     g.WaitEvents();
   else
     g.PollEvents();
-  if (g_closeRequested.exchange(false)) OnWindowClose();
+  if (g_closeRequested.exchange(false)) {
+    g_closeTaken = true;
+    OnWindowClose();
+  }
   bool active = g.GetWindowParam(GLFW2_ACTIVE) != 0;
   g.GetWindowParam(GLFW2_ICONIFIED);
   if (!active && !_suspended) {

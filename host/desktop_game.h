@@ -58,6 +58,8 @@ public:
   // Asks the loop, from any thread, to close the game as the window's close button does (a
   // session ending with SIGTERM or SIGHUP): the next turn of the loop sends the close key.
   static void RequestClose();
+  // True once a turn of the loop has taken such a request (the signal watcher's deadline).
+  static bool CloseTaken();
 
   // Says once that a data file cannot be used: "who: what file", then ": detail" when given.
   void SayCannotLoad(const char* who, const String& path, const char* what, const char* detail = nullptr);

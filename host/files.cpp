@@ -17,6 +17,8 @@
 namespace {
 
 const char* const kStateName = ".quokkastate";
+// A save is about 2 KB; anything above this is not one and is never read into memory.
+constexpr std::size_t kMaxStateBytes = 1 << 20;
 
 // Heap bytes handed to the caller, reported to the collector (clamped to its int counter).
 void ReportMalloced(long long bytes) {
@@ -45,7 +47,7 @@ bool StartsWithNoCase(const String& s, const char* prefix) {
 std::FILE* ZuGame::OpenFile(const String& path, const String& mode) {
   String file = PathToFilePath(path);
   if (file.Length() == 0) return nullptr;
-  return platform::OpenFile(file.ToUtf8(), mode.ToUtf8().c_str());
+  return platform::OpenFile(platform::FileNameBytes(file), mode.ToUtf8().c_str());
 }
 
 String ZuGame::LoadString(const String& path) {
@@ -104,12 +106,31 @@ int readInt(std::FILE* f) {
 // [SECTION] Saved state and the date
 // ============================================================================
 
+// Read once, at start-up: the temporary files of saves killed before their rename go first. A
+// state file that is no regular file, or too large to be a save, is passed over with one line:
+// the game starts as on a first run, and the file stays as it is until the next save replaces it.
 String ZuGame::LoadState() {
-  std::FILE* f = OpenFile(String("./") + String(kStateName), String("rb"));
-  if (!f) return String();
-  String state = String::Load(f);
-  std::fclose(f);
-  return state;
+  platform::RemoveStaleTemporaries(kStateName);
+  std::string bytes;
+  const char* why = nullptr;
+  switch (platform::ReadSmallFile(std::string("./") + kStateName, kMaxStateBytes, &bytes)) {
+  case platform::ReadResult::kRead:
+    return String::LoadBytes(bytes.data(), bytes.size());
+  case platform::ReadResult::kCannotOpen:
+    return String(); // none yet: a first run
+  case platform::ReadResult::kNotRegular:
+    why = "is not a regular file";
+    break;
+  case platform::ReadResult::kTooLarge:
+    why = "is larger than 1 MiB";
+    break;
+  case platform::ReadResult::kReadError:
+    why = "cannot be read";
+    break;
+  }
+  zuPrint(String("LoadState: ") + String(kStateName) + String(" ") + String(why) +
+          String("; starting without it"));
+  return String();
 }
 
 int ZuGame::SaveState(const String& state) {

@@ -17,7 +17,9 @@ int ZuQuokkaGame::Main(int argc, char** argv) {
     std::exit(-1);
   }
   ZuQuokkaGame* game = new ZuQuokkaGame;
-  platform::WatchEndSignals(ZuGlfwGame::RequestClose);
+  // A loop that has not taken the request within two seconds is stuck (a debug stop waiting on a
+  // terminal, say): the watcher ends the process then, or at once on a second signal.
+  platform::WatchEndSignals(ZuGlfwGame::RequestClose, ZuGlfwGame::CloseTaken, 2.0);
   try {
     zu_std_main(argc, argv);
   } catch (ThrowableObject* ex) {

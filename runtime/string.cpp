@@ -322,11 +322,14 @@ String String::Load(std::FILE* f) {
     bytes.insert(bytes.end(), block, block + got);
     if (got < sizeof block) break;
   }
-  std::size_t n = bytes.size();
+  return LoadBytes(bytes.data(), bytes.size());
+}
+
+String String::LoadBytes(const void* data, std::size_t n) {
   str_load_err = String(); // also for an empty file: an earlier load's error is not this one's
   if (n == 0) return String();
 
-  const unsigned char* p = bytes.data();
+  const unsigned char* p = static_cast<const unsigned char*>(data);
   std::vector<char16_t> chars;
   if (n >= 2 && ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
     bool big = p[0] == 0xFE;

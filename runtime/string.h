@@ -77,7 +77,13 @@ public:
   // to the int range.
   int ToInt() const;
 
+  // The decoded text of everything the stream holds from where it stands (byte-order marks, UTF-8,
+  // a byte a character when that fails). It reads to the end, however far: a caller that opens
+  // files others can replace checks what it opened and caps the size itself (or reads the bytes
+  // and hands them to LoadBytes).
   static String Load(std::FILE* f);
+  // The same decoding of bytes already read.
+  static String LoadBytes(const void* bytes, std::size_t n);
 
 private:
   explicit String(Rep* r) : rep(r) {}

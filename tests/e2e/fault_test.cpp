@@ -1,5 +1,6 @@
 // tests/e2e/fault_test.cpp — the real program killed, signalled, without sound, twice in one folder.
 #include "program.h"
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <poll.h>
@@ -13,11 +14,11 @@ using namespace e2e;
 
 namespace {
 
-// Temporary files of saves that never reached their rename, removed.
+// Temporary files of saves that never reached their rename.
 int Leftovers(const fs::path& folder) {
   int n = 0;
   for (const auto& entry : fs::directory_iterator(folder))
-    n += entry.path().filename().string().rfind(".quokkastate.", 0) == 0 && fs::remove(entry.path());
+    n += entry.path().filename().string().rfind(".quokkastate.", 0) == 0;
   return n;
 }
 // A save writes a new file and renames it over the old one.
@@ -64,7 +65,8 @@ bool Kill(const fs::path& folder, pid_t pid, int n, int us, int ms) {
   close(fd);
   return seen;
 }
-// Thirty rounds in one folder. Each start loads the last save whole and, losing the focus,
+// Thirty rounds in one folder. Each start removes the temporary file a killed save left, loads the
+// last save whole and, losing the focus,
 // writes back the very same text. Then a game and a word, and SIGKILL: in even rounds at a
 // random moment, in odd ones in the middle of a save while the focus comes and goes. The state
 // file left is one whole save.
@@ -85,6 +87,7 @@ TEST(Faults, KilledAtRandomMomentsTheNextStartFindsTheLastSaveWhole) {
     ASSERT_TRUE(p.WaitMenu()) << p.Output();
     const size_t loaded = p.Output().find("Settings Loaded\nBadges Loaded\nHighscores Loaded\n");
     EXPECT_TRUE(round == 0 || loaded != std::string::npos) << p.Output();
+    EXPECT_EQ(Leftovers(folder.path), 0) << "the start left a killed save's temporary file";
     const ino_t before = Inode(state);
     p.Unfocus();
     ASSERT_TRUE(p.Wait([&] { return Inode(state) != before; }, 3000)) << "losing the focus did not save";
@@ -107,7 +110,6 @@ TEST(Faults, KilledAtRandomMomentsTheNextStartFindsTheLastSaveWhole) {
     ASSERT_TRUE(p.Exited(3000));
     EXPECT_EQ(p.status, 1000 + SIGKILL);
     EXPECT_TRUE(seen || !inSave) << "no save began as the focus came and went";
-    Leftovers(folder.path);
     saved = ReadFile(state);
     ASSERT_EQ(StateProblems(saved), "")
         << "killed " << (inSave ? us : delay) << (inSave ? " us into a save" : " ms into a game") << ":\n"
@@ -153,6 +155,56 @@ TEST(Faults, SigtermAndSighupSaveAndEndWithStatusZeroAndNoSoundDeviceIsSaidOnce)
     EXPECT_EQ(out.find(said) == std::string::npos, signal == SIGHUP) << out;
     EXPECT_EQ(out.find(said), out.rfind(said)) << "said more than once: " << out;
   }
+}
+// A run-time error while loading (the badge sheet too small for its frames) leaves the program in
+// its debug stop, waiting on an input nobody writes. SIGTERM alone ends it once its two seconds'
+// grace are over, with 128 + SIGTERM; SIGTERM and SIGHUP end it at once, on the second of them to
+// be taken (either may be: two pending signals come in the order of their numbers).
+TEST(Faults, AProgramStuckInADebugStopEndsOnSigtermAndAtOnceOnASecondSignal) {
+  const struct {
+    std::vector<int> signals;
+    const char* said;
+  } cases[] = {
+      {{SIGTERM}, "Signal 15: the game did not take the request to close in time; ending the program now\n"},
+      {{SIGTERM, SIGHUP}, ": a second signal to end; ending the program now\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.signals.size()) + " signal(s)");
+    TempDir folder("stuck");
+    const fs::path light = BuildData() / "common/light.png"; // 128 x 32: no room for 64 x 64 frames
+    CopyProgram(folder.path, AllShortWords(),
+                {{"BadgesA.png", light}, {"BadgesA-hd.png", light}, {"BadgesA-hd2.png", light}});
+    Program p(Launch{AllShortWords(), {}, folder.path, true});
+    ASSERT_TRUE(p.Wait([&] { return p.Output().find("{{~~") != std::string::npos; })) << p.Output();
+    EXPECT_NE(p.Output().find("Quokka Runtime Error : Image frame outside surface\n"), std::string::npos);
+    ASSERT_TRUE(p.Running()) << "the debug stop did not wait: " << p.Output();
+    for (const int signal : c.signals) kill(p.pid, signal);
+    ASSERT_TRUE(p.Exited()) << "the stuck program outlived its signals";
+    const std::string out = p.Output();
+    EXPECT_NE(out.find(c.said), std::string::npos) << out;
+    const bool byItsSignal = std::any_of(c.signals.begin(), c.signals.end(), [&](int s) {
+      return p.status == 128 + s && out.find("Signal " + std::to_string(s) + ": ") != std::string::npos;
+    });
+    EXPECT_TRUE(byItsSignal) << "status " << p.status << "\n" << out;
+  }
+}
+// A state file that is a FIFO is not opened (that would wait for a writer forever): one line, the
+// start of a first run, the FIFO left alone; SIGTERM's save replaces it with a whole state.
+TEST(Faults, AStateFileThatIsAFifoIsPassedOverUntilTheNextSave) {
+  TempDir folder("fifo");
+  const fs::path state = folder.path / ".quokkastate";
+  ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
+  Program p(Launch{"", {}, folder.path});
+  ASSERT_TRUE(p.WaitMenu()) << p.Output();
+  const std::string out = p.Output(),
+                    said = "LoadState: .quokkastate is not a regular file; starting without it\n";
+  EXPECT_NE(out.find(said), std::string::npos) << out;
+  EXPECT_EQ(out.find("Settings Loaded"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_fifo(state));
+  kill(p.pid, SIGTERM);
+  ASSERT_TRUE(p.Exited()) << p.Output();
+  EXPECT_EQ(p.status, 0) << p.Output();
+  EXPECT_TRUE(fs::is_regular_file(state));
+  EXPECT_EQ(StateProblems(ReadFile(state)), "");
 }
 // Two copies in one folder, side by side: each saves its own sound mode as its options box
 // closes and as it loses the focus to the other; the state is always one whole save, the newest.

@@ -21,6 +21,19 @@ std::string Xdotool(const std::vector<std::string>& args) {
 }
 // A window can go between finding it and asking about it: such requests are answered with nothing.
 static int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+fs::path BuildData() { return fs::path(LEXORM_PROGRAM).parent_path() / "data"; }
+void CopyProgram(const fs::path& dir, const std::string& words,
+                 const std::map<std::string, fs::path>& instead) {
+  fs::create_directory(dir / "data");
+  for (const auto& entry : fs::directory_iterator(BuildData())) {
+    const std::string name = entry.path().filename().string();
+    const auto other = instead.find(name);
+    if (name != "Lexorm.txt")
+      fs::create_symlink(other == instead.end() ? entry.path() : other->second, dir / "data" / name);
+  }
+  std::ofstream(dir / "data" / "Lexorm.txt", std::ios::binary) << words;
+  fs::copy_file(LEXORM_PROGRAM, dir / "lexorm");
+}
 Program::Program(const Launch& launch) {
   char name[] = "/tmp/lexorm-e2e-XXXXXX";
   ownsDir_ = launch.folder.empty();
@@ -28,18 +41,15 @@ Program::Program(const Launch& launch) {
   std::string program = LEXORM_PROGRAM;
   if (!launch.words.empty()) { // a copy beside the build's data but for its word list
     program = (dir / "lexorm").string();
-    if (fs::create_directory(dir / "data")) {
-      for (const auto& entry : fs::directory_iterator(fs::path(LEXORM_PROGRAM).parent_path() / "data"))
-        if (entry.path().filename() != "Lexorm.txt")
-          fs::create_symlink(entry.path(), dir / "data" / entry.path().filename());
-      std::ofstream(dir / "data" / "Lexorm.txt", std::ios::binary) << launch.words;
-      fs::copy_file(LEXORM_PROGRAM, program);
-    }
+    if (!fs::exists(dir / "data")) CopyProgram(dir, launch.words);
   }
   static int launches = 0; // copies sharing a folder write output files of their own
   out_ = dir / ("out-" + std::to_string(++launches) + ".txt");
+  int pipeEnds[2] = {-1, -1};
+  if (launch.holdInput && pipe2(pipeEnds, O_CLOEXEC) != 0) ADD_FAILURE() << "no pipe for standard input";
   pid = fork();
   if (pid == 0) {
+    if (pipeEnds[0] >= 0) dup2(pipeEnds[0], 0);
     const int fd = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (chdir(dir.c_str()) != 0 || fd < 0) _exit(126);
     dup2(fd, 1);
@@ -50,6 +60,8 @@ Program::Program(const Launch& launch) {
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
+  if (pipeEnds[0] >= 0) close(pipeEnds[0]);
+  input_ = pipeEnds[1];
   XSetErrorHandler(IgnoreXErrors);
   display_ = XOpenDisplay(nullptr);
   // The window, or the end of a program that never opened one.
@@ -61,6 +73,7 @@ Program::~Program() {
     waitpid(pid, nullptr, 0);
   }
   if (display_) XCloseDisplay(display_);
+  if (input_ >= 0) close(input_);
   std::error_code ec;
   if (ownsDir_) fs::remove_all(dir, ec);
 }

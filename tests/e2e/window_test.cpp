@@ -35,6 +35,24 @@ int ScoreDiffer(const Frame& a, const Frame& b) { return a.Differ(b, 40, 10, 190
 int WordInk(const Frame& f) { return f.Count(196, 18, 340, 46, Yellow); } // "6:DS" in yellow
 bool MenuBack(const Frame& f) { return MenuAtRest(f) && !Darkened(f) && CaptionChoice(f) == 0; }
 
+// A copy of the program in a folder whose name is not UTF-8 ("caf" and the Latin-1 byte E9) finds
+// the data beside it: no file is missing, the menu shows, a game starts on the board; F4 ends it.
+TEST_F(Window, AProgramInAFolderNamedInLatin1FindsItsData) {
+  TempDir top("latin1");
+  const fs::path folder = top.path / "caf\xE9";
+  ASSERT_TRUE(fs::create_directory(folder));
+  Program p(Launch{AllShortWords(), {}, folder});
+  ASSERT_TRUE(p.WaitMenu()) << p.Output();
+  p.Key("space");
+  EXPECT_TRUE(p.WaitFrame(FullBoard)) << "no board";
+  const std::string out = p.Output();
+  EXPECT_EQ(out.find("not found"), std::string::npos) << out;
+  EXPECT_EQ(out.find("cannot"), std::string::npos) << out;
+  p.Key("F4");
+  ASSERT_TRUE(p.Exited()) << out;
+  EXPECT_EQ(p.status, 0);
+}
+
 TEST_F(Window, MenuWheelDebugLineOptionsAndFullScreen) {
   Program p;
   ASSERT_TRUE(p.WaitMenu()) << p.Output();

@@ -320,6 +320,28 @@ TEST_F(Unit, ABlockFailingItsSumFallsBackAlone) {
   EXPECT_EQ(Word(app->m_BestWords[0]), "QI");
 }
 
+// A saved best or longest word carries no sum: one longer than the 19 letters the word being formed
+// holds was never the game's and is dropped, its score with it; a pair after it still loads.
+TEST_F(Unit, SavedWordsLongerThanAFormedWordAreDropped) {
+  const std::string head = SaveA().substr(0, SaveA().size() - kWordsA.size());
+  const struct {
+    std::string word;
+    bool kept;
+  } cases[] = {{std::string(19, 'E'), true},
+               {"?" + std::string(18, 'S'), true},
+               {std::string(20, 'E'), false},
+               {std::string(100000, 'Q'), false},
+               {"QI", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.word.size()) + " letters");
+    EXPECT_EQ(Load(head + c.word + "|40|QI|18|" + Repeat("|0|", 98)), kAllLoaded);
+    EXPECT_EQ(Word(app->m_BestWords[0]), c.kept ? c.word : "");
+    EXPECT_EQ(app->m_BestWordScores[0], c.kept ? 40 : 0);
+    EXPECT_EQ(Word(app->m_BestWords[1]), "QI");
+    EXPECT_EQ(app->m_BestWordScores[1], 18);
+  }
+}
+
 TEST_F(Unit, LoadingKeepsSettingsInRangeAndFinishedGamesEnterTheirTables) {
   // Entry, value saved (by the game, with its sum), value loaded: each limit on both sides.
   // clang-format off

@@ -3,8 +3,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include <stb_image_write.h>
 
@@ -207,6 +213,118 @@ TEST(HostState, SavesWholeOrNotAtAll) {
   fs::remove(tmp.path / "gone");
   EXPECT_EQ(StdoutOf([&] { EXPECT_EQ(game.SaveState(String("x")), -1); }),
             NotSaved("cannot open the temporary file"));
+}
+
+// The state file is read only when it is a regular file of at most 1 MiB: anything else gives one
+// line and the start of a first run, and stays where it is. A FIFO is never waited on: with a
+// writer ready to send a whole text, the text is not taken.
+TEST(HostState, OnlyASmallRegularFileIsRead) {
+  const std::string kMiB(1 << 20, 'a'), kOver = kMiB + "a";
+  const std::string kSkipped = "LoadState: .quokkastate is not a regular file; starting without it\n";
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    std::string loaded, said;
+  } cases[] = {
+      {"none", [] {}, "", ""},
+      {"1 MiB", [&] { WriteFile(".quokkastate", kMiB); }, kMiB, ""},
+      {"1 MiB and a byte", [&] { WriteFile(".quokkastate", kOver); }, "",
+       "LoadState: .quokkastate is larger than 1 MiB; starting without it\n"},
+      {"a device", [] { fs::create_symlink("/dev/null", ".quokkastate"); }, "", kSkipped},
+      {"a folder", [] { fs::create_directory(".quokkastate"); }, "", kSkipped},
+      {"a FIFO", [] { mkfifo(".quokkastate", 0600); }, "", kSkipped},
+  };
+  std::signal(SIGPIPE, SIG_IGN);
+  for (const auto& c : cases) {
+    Temp tmp;
+    c.make();
+    const bool fifo = fs::is_fifo(".quokkastate");
+    const fs::file_type kind = fs::symlink_status(".quokkastate").type();
+    std::thread writer([&] { // blocks until a reader opens the FIFO, then sends a whole save
+      if (!fifo) return;
+      const int fd = open(".quokkastate", O_WRONLY);
+      if (fd >= 0 && write(fd, "a|b|", 4) < 0) {
+      }
+      if (fd >= 0) close(fd);
+    });
+    String got;
+    EXPECT_EQ(StdoutOf([&] { got = ZuGame().LoadState(); }), c.said) << c.what;
+    const int release = fifo ? open(".quokkastate", O_RDONLY | O_NONBLOCK) : -1; // should the writer wait
+    writer.join();
+    if (release >= 0) close(release);
+    EXPECT_EQ(got.Length(), static_cast<int>(c.loaded.size())) << c.what;
+    EXPECT_TRUE(got.ToUtf8() == c.loaded) << c.what << ": the text loaded"; // not printed: 1 MiB
+    EXPECT_EQ(fs::symlink_status(".quokkastate").type(), kind) << c.what << ": left as it was";
+  }
+}
+
+// A save keeps the old file's permission bits and nothing more: no set-user-ID, set-group-ID or
+// sticky bit survives.
+TEST(HostState, ASaveKeepsOnlyThePermissionBits) {
+  const std::pair<fs::perms, fs::perms> modes[] = {{fs::perms(04755), fs::perms(0755)},
+                                                   {fs::perms(02750), fs::perms(0750)},
+                                                   {fs::perms(01644), fs::perms(0644)},
+                                                   {fs::perms(07777), fs::perms(0777)},
+                                                   {fs::perms(0600), fs::perms(0600)}};
+  for (const auto& [before, after] : modes) {
+    Temp tmp;
+    WriteFile(".quokkastate", "old");
+    fs::permissions(".quokkastate", before);
+    ASSERT_EQ(fs::status(".quokkastate").permissions(), before) << "the mode could not be set";
+    EXPECT_EQ(ZuGame().SaveState(String("new")), 0);
+    EXPECT_EQ(fs::status(".quokkastate").permissions(), after) << std::oct << int(before);
+    EXPECT_EQ(ReadFile(".quokkastate"), "new");
+  }
+}
+
+// Loading the state first removes the temporary files that killed saves left beside the file the
+// links lead to, but only regular files named as a save names them, of processes that are gone.
+TEST(HostState, LoadingRemovesTheTemporariesOfDeadProcessesOnly) {
+  Temp tmp;
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child), self = std::to_string(getpid());
+  fs::create_directory("real");
+  fs::create_symlink("real/state", ".quokkastate");
+  WriteFile("real/state", "saved");
+  const std::pair<std::string, bool> files[] = {
+      {"real/state.tmp." + dead + ".0", false},  {"real/state.tmp." + dead + ".17", false},
+      {"real/state.tmp." + self + ".3", true},   {"real/state.tmp.1.0", true}, // init is always there
+      {"real/state.tmp." + dead, true},          {"real/state.tmp." + dead + ".x", true},
+      {"real/state.tmp.0" + dead + ".1", true},  {"real/other.tmp." + dead + ".0", true},
+      {".quokkastate.tmp." + dead + ".0", true}, // beside the link, where no save writes
+  };
+  for (const auto& [name, kept] : files) WriteFile(name, "part");
+  fs::create_directory("real/state.tmp." + dead + ".5"); // a folder is never removed
+  EXPECT_EQ(ZuGame().LoadState().ToUtf8(), "saved");
+  for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(name), kept) << name;
+  EXPECT_TRUE(fs::is_directory("real/state.tmp." + dead + ".5"));
+}
+
+// Names read from the system keep their bytes: UTF-8 as text, any other byte set aside and given
+// back as it was.
+TEST(HostPaths, FileNamesKeepTheirBytes) {
+  const struct {
+    std::string bytes;
+    std::u16string text;
+  } cases[] = {
+      {"caf\xC3\xA9", u"caf\u00E9"},
+      {"caf\xE9", u"caf\xDCE9"},                         // Latin-1
+      {"\xF0\x9F\x98\x80", u"\U0001F600"},               // four bytes: a pair
+      {"\xF0\x90\x82\x80", u"\U00010080"},               // a pair whose low half looks set aside
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},           // an encoded surrogate
+      {"\xC0\xAF", u"\xDCC0\xDCAF"},                     // too long a form
+      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"}, // above U+10FFFF
+      {"a\xE2\x82", u"a\xDCE2\xDC82"},                   // cut short
+      {"/opt/\xFF\xFE/lexorm", u"/opt/\xDCFF\xDCFE/lexorm"},
+  };
+  for (const auto& c : cases) {
+    const String text = platform::FileNameText(c.bytes.data(), c.bytes.size());
+    EXPECT_EQ(std::u16string(text.Data(), text.Length()), c.text) << c.bytes;
+    EXPECT_EQ(platform::FileNameBytes(text), c.bytes);
+  }
 }
 
 // Only http(s):// addresses without control characters or broken surrogates; a refusal starts
