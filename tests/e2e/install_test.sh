@@ -22,13 +22,14 @@ check "the entry starts lexorm with its icon, as a game" \
 home=$tmp/home work=$tmp/work
 mkdir -p "$home" "$work"
 (cd "$work" && exec env -i DISPLAY="$DISPLAY" PATH=/usr/bin:/bin ALSOFT_DRIVERS=null HOME="$home" \
-  "$prefix/bin/lexorm") >"$tmp/out.txt" 2>&1 &
+  "$prefix/bin/lexorm") < <(exec sleep 60 >/dev/null 2>&1) >"$tmp/out.txt" 2>&1 & # input: a pipe nobody writes
 game=$! window=""
 for ((i = 0; i < 150 && ${#window} == 0; ++i)); do
   sleep 0.1
   grep -q "Highscores Loaded" "$tmp/out.txt" && window=$(xdotool search --onlyvisible --pid "$game" | head -n 1)
 done
 check "the installed game reached its menu" test -n "$window"
+check "the launcher gave the game /dev/null for standard input" test "$(readlink "/proc/$game/fd/0")" = /dev/null
 for ((i = 0; i < 20 && ${#window} > 0; ++i)); do # again while the menu may still be settling
   xdotool windowfocus "$window" key F4 2>/dev/null
   sleep 0.5
