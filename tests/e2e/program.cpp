@@ -26,13 +26,15 @@ Program::Program(const Launch& launch) {
   ownsDir_ = launch.folder.empty();
   dir = ownsDir_ ? fs::path(mkdtemp(name)) : launch.folder;
   std::string program = LEXORM_PROGRAM;
-  if (!launch.words.empty()) { // a copy beside the build's data but for its word list
+  std::map<std::string, std::string> files = launch.files; // a copy beside the build's data but for these
+  if (!launch.words.empty()) files["Lexorm.txt"] = launch.words;
+  if (!files.empty()) {
     program = (dir / "lexorm").string();
     if (fs::create_directory(dir / "data")) {
       for (const auto& entry : fs::directory_iterator(fs::path(LEXORM_PROGRAM).parent_path() / "data"))
-        if (entry.path().filename() != "Lexorm.txt")
+        if (!files.count(entry.path().filename().string()))
           fs::create_symlink(entry.path(), dir / "data" / entry.path().filename());
-      std::ofstream(dir / "data" / "Lexorm.txt", std::ios::binary) << launch.words;
+      for (const auto& [name, bytes] : files) std::ofstream(dir / "data" / name, std::ios::binary) << bytes;
       fs::copy_file(LEXORM_PROGRAM, program);
     }
   }

@@ -66,13 +66,15 @@ struct Frame {
 };
 // The frame as an RGB PNG; false when it cannot be written.
 bool WritePng(const Frame& f, const fs::path& file);
-// `words` replaces the word list (the program runs as a copy beside a data folder of its own);
-// `env` changes the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the
-// program runs there and the folder is kept.
+// `words` replaces the word list and `files` other files of the data folder's top level, by
+// name (with either the program runs as a copy beside a data folder of its own); `env` changes
+// the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the program runs there
+// and the folder is kept.
 struct Launch {
   std::string words;
   std::map<std::string, std::string> env;
   fs::path folder;
+  std::map<std::string, std::string> files = {};
 };
 class Program {
 public:
