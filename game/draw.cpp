@@ -1,12 +1,19 @@
 // game/draw.cpp — the draw state, the record helpers of the draw queue, the palette, frame
 // starts (fixed colour and fading backdrop), random helpers and image slot loading.
-// Depends on: my_app.h, globals.h, app (random, Millisecs), graphics (images, device).
+// Depends on: my_app.h, globals.h, app (random, Millisecs), graphics (images, device), host (paths),
+// runtime (zuPrint).
 #include <cmath>
+#include <set>
+#include <string>
 
 #include "app/random.h"
 #include "globals.h"
+#include "graphics/device.h"
 #include "graphics/drawing.h"
+#include "graphics/image.h"
+#include "host/game.h"
 #include "my_app.h"
+#include "runtime/errors.h"
 
 namespace {
 
@@ -22,6 +29,29 @@ String DetailName(const String& name, int level) {
   if (level == 2) return name + String("-hd.png");
   if (level == 4) return name + String("-hd2.png");
   return name + String(".png");
+}
+
+// A sheet of the game's data: frameCount frames of w x h laid out row by row over the picture.
+// A picture too small for them is a damaged data file like one that does not decode: one line
+// naming it (once, however often the game loads it again), and the slot stays empty, so nothing
+// is drawn for it. Null too for a missing or undecodable file (the host has said why).
+c_Image* LoadSheet(const String& file, int w, int h, int frameCount, int flags) {
+  const String path = zu_data_FixDataPath(file);
+  gxtkSurface* surface = zu_graphics_device->LoadSurface(path);
+  if (!surface) return nullptr;
+  const int sw = surface->Width(), sh = surface->Height();
+  if (c_Image::FramesFit(0, 0, w, h, frameCount, sw, sh))
+    return (new c_Image)->p_Init2(surface, 0, 0, w, h, frameCount, flags, nullptr, 0, 0, sw, sh);
+  surface->Discard(); // its pixels and texture now; the collector takes the rest
+  static std::set<std::string> said;
+  String onDisk = ZuGame::_game ? ZuGame::_game->PathToFilePath(path) : String();
+  if (onDisk.Length() == 0) onDisk = path;
+  const std::string line = "LoadImg: image too small for its frames " + onDisk.ToUtf8() + ": " +
+                           std::to_string(sw) + " x " + std::to_string(sh) + " pixels for " +
+                           std::to_string(frameCount) + " frames of " + std::to_string(w) + " x " +
+                           std::to_string(h);
+  if (said.insert(line).second) zuPrint(String::FromUtf8(line.data(), static_cast<int>(line.size())));
+  return nullptr;
 }
 
 } // namespace
@@ -175,8 +205,8 @@ int c_MyApp::p_LoadImg(int slot, const String& name, int w, int h, int frames, i
   if (!ValidSlot(slot)) return 0;
   gc_assign(m_Images[slot], static_cast<c_Image*>(nullptr));
   if (zu_graphics_device)
-    gc_assign(m_Images[slot], zu_graphics_LoadImage2(DetailName(name, m_HDLevel), m_HDLevel * w,
-                                                     m_HDLevel * h, frames, flags));
+    gc_assign(m_Images[slot],
+              LoadSheet(DetailName(name, m_HDLevel), m_HDLevel * w, m_HDLevel * h, frames, flags));
   m_ImageInfo[3 * slot] = m_HDLevel * w;
   m_ImageInfo[3 * slot + 1] = m_HDLevel * h;
   m_ImageInfo[3 * slot + 2] = frames;
@@ -187,8 +217,8 @@ int c_MyApp::p_LoadFont(int slot, const String& name, int advance, int height) {
   if (!ValidSlot(slot)) return 0;
   gc_assign(m_Images[slot], static_cast<c_Image*>(nullptr));
   if (zu_graphics_device)
-    gc_assign(m_Images[slot], zu_graphics_LoadImage2(DetailName(name, m_HDLevel), 16 * m_HDLevel,
-                                                     16 * m_HDLevel, 128, c_Image::HandleAtCentre));
+    gc_assign(m_Images[slot], LoadSheet(DetailName(name, m_HDLevel), 16 * m_HDLevel, 16 * m_HDLevel, 128,
+                                        c_Image::HandleAtCentre));
   m_ImageInfo[3 * slot] = advance;
   m_ImageInfo[3 * slot + 1] = height;
   m_ImageInfo[3 * slot + 2] = 128;

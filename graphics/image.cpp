@@ -24,19 +24,33 @@ c_Image* c_Image::p_Init2(gxtkSurface* surface, int x, int y, int frameWidth, in
   gc_assign(m_source, source);
   m_width = frameWidth;
   m_height = frameHeight;
+  if (!FramesFit(x, y, frameWidth, frameHeight, frameCount, srcWidth, srcHeight))
+    zuError(String("Image frame outside surface"));
   gc_assign(m_frames, Array<c_Frame*>(frameCount));
   for (int i = 0; i < m_frames.Length(); ++i) {
     if (x + m_width > srcWidth) {
       x = 0;
       y += m_height;
-      if (m_width > srcWidth) zuError(String("Image frame outside surface"));
     }
-    if (y + m_height > srcHeight) zuError(String("Image frame outside surface"));
     gc_assign(m_frames[i], new c_Frame(srcX + x, srcY + y));
     x += m_width;
   }
   p_ApplyFlags(flags);
   return this;
+}
+
+bool c_Image::FramesFit(int x, int y, int frameWidth, int frameHeight, int frameCount, int srcWidth,
+                        int srcHeight) {
+  for (int i = 0; i < frameCount; ++i) {
+    if (x + frameWidth > srcWidth) {
+      x = 0;
+      y += frameHeight;
+      if (frameWidth > srcWidth) return false;
+    }
+    if (y + frameHeight > srcHeight) return false;
+    x += frameWidth;
+  }
+  return true;
 }
 
 void c_Image::p_ApplyFlags(int flags) {

@@ -44,6 +44,11 @@ public:
   // that does not fit is the run-time error "Image frame outside surface".
   c_Image* p_Init2(gxtkSurface* surface, int x, int y, int frameWidth, int frameHeight, int frameCount,
                    int flags, c_Image* source, int srcX, int srcY, int srcWidth, int srcHeight);
+  // True when frameCount frames of frameWidth x frameHeight, laid out as p_Init2 lays them out
+  // from (x, y), fit a source of srcWidth x srcHeight: a loader can refuse a picture too small
+  // for its frames instead of meeting the run-time error.
+  static bool FramesFit(int x, int y, int frameWidth, int frameHeight, int frameCount, int srcWidth,
+                        int srcHeight);
   void p_ApplyFlags(int flags);
   // Sets the handle and clears HandleAtCentre.
   void p_SetHandle(float x, float y);

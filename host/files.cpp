@@ -1,14 +1,16 @@
 // host/files.cpp — the host's file services: paths, files, data, images, audio, saved state, date, URLs.
-// Depends on: game.h, desktop_game.h, platform.h, runtime, stb_image (libstb).
+// Depends on: game.h, desktop_game.h, platform.h, runtime, stb_image (libstb), zlib.
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <stb_image.h>
+#include <zlib.h>
 
 #include "desktop_game.h"
 #include "game.h"
@@ -203,12 +205,97 @@ std::uint32_t BigEndian32(const unsigned char* p) {
          static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
+// The bytes the image data inflates to for the header's size (IHDR's 13 bytes): each row a
+// filter byte and its pixels' bits rounded up to whole bytes, pass by pass for Adam7 (a pass
+// without pixels has no rows). 0 for a bit depth, colour type or interlace the decoder refuses.
+std::uint64_t RawImageBytes(const unsigned char* ihdr) {
+  static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4}; // by colour type; 0: none such
+  const std::uint64_t w = BigEndian32(ihdr), h = BigEndian32(ihdr + 4);
+  const int depth = ihdr[8], colour = ihdr[9], interlace = ihdr[12];
+  if ((depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) || colour > 6 ||
+      kChannels[colour] == 0 || (colour == 3 && depth == 16) || interlace > 1)
+    return 0;
+  const std::uint64_t bits = static_cast<std::uint64_t>(kChannels[colour]) * depth; // a pixel
+  auto rows = [bits](std::uint64_t pw, std::uint64_t ph) {
+    return pw && ph ? ph * (1 + (pw * bits + 7) / 8) : 0;
+  };
+  if (interlace == 0) return rows(w, h);
+  static const std::uint64_t kX0[7] = {0, 4, 0, 2, 0, 1, 0}, kY0[7] = {0, 0, 4, 0, 2, 0, 1};
+  static const std::uint64_t kDx[7] = {8, 8, 4, 4, 2, 2, 1}, kDy[7] = {8, 8, 8, 4, 4, 2, 2};
+  std::uint64_t sum = 0;
+  for (int p = 0; p < 7; ++p)
+    sum += rows(w > kX0[p] ? (w - kX0[p] + kDx[p] - 1) / kDx[p] : 0,
+                h > kY0[p] ? (h - kY0[p] + kDy[p] - 1) / kDy[p] : 0);
+  return sum;
+}
+
+// Inflates the image data as it comes, chunk by chunk, only to count it: stb_image inflates
+// all of it into one block before it looks at the size, so a few hundred kilobytes of zeros
+// would take gigabytes there. The output goes to a small scratch block and the count stops
+// just past the bound. The two bytes of the zlib header are skipped (stb_image checks them)
+// and the stream inflated raw, so a file is judged only on what its data inflates to.
+class ImageDataMeter {
+public:
+  explicit ImageDataMeter(std::uint64_t bound) : bound_(bound) {
+    ok_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK;
+    started_ = ok_;
+  }
+  ~ImageDataMeter() {
+    if (started_) inflateEnd(&z_);
+  }
+  ImageDataMeter(const ImageDataMeter&) = delete;
+  ImageDataMeter& operator=(const ImageDataMeter&) = delete;
+
+  // Feeds n more bytes of the stream; false once it is damaged or inflates past the bound.
+  // Bytes after the stream's end are ignored, as stb_image ignores them.
+  bool Feed(const unsigned char* p, std::size_t n) {
+    for (; n > 0 && header_ < 2; ++p, --n) ++header_;
+    z_.next_in = const_cast<unsigned char*>(p);
+    z_.avail_in = static_cast<uInt>(n);
+    // Until the input is used up and no output waits (a full scratch block may leave some);
+    // Z_BUF_ERROR only says that nothing more can be done without more input.
+    while (ok_ && !ended_) {
+      unsigned char scratch[16384];
+      z_.next_out = scratch;
+      z_.avail_out = sizeof scratch;
+      const int r = inflate(&z_, Z_NO_FLUSH);
+      ended_ = r == Z_STREAM_END;
+      if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) ok_ = false;
+      if (z_.total_out > bound_) ok_ = false, tooMuch_ = true;
+      if (r == Z_BUF_ERROR || (z_.avail_in == 0 && z_.avail_out > 0)) break;
+    }
+    return ok_;
+  }
+  bool Ended() const { return ok_ && ended_; }
+  bool TooMuch() const { return tooMuch_; }
+
+private:
+  z_stream z_{};
+  std::uint64_t bound_;
+  int header_ = 0;
+  bool ok_ = false, started_ = false, ended_ = false, tooMuch_ = false;
+};
+
+// Copies the chunk's data from the file into the meter, a block at a time.
+bool MeterChunk(std::FILE* f, std::uint32_t length, ImageDataMeter* meter) {
+  unsigned char block[16384];
+  while (length > 0) {
+    const std::size_t n = length < sizeof block ? length : sizeof block;
+    if (std::fread(block, 1, n, f) != n || !meter->Feed(block, n)) return false;
+    length -= static_cast<std::uint32_t>(n);
+  }
+  return true;
+}
+
 // The game's images are PNG files, and nothing else reaches stb_image: its decoders of other
 // formats are not needed (one gives an image of 0 x 0 for a bare PNM header). Its PNG decoder
 // takes memory for the sizes a file states before it finds the data missing — a chunk's length,
-// the width times the height: up to gigabytes for a damaged file of a few bytes. So the file
-// must hold the signature, an IHDR chunk first with 1..kMaxImageSide pixels a side, and every
-// chunk up to IEND whole. `why` says what is wrong; the file is left at its start.
+// the width times the height, the image data inflated: up to gigabytes for a damaged file of a
+// few bytes or a few hundred kilobytes. So the file must hold the signature, an IHDR chunk first
+// with 1..kMaxImageSide pixels a side and a bit depth and colour type the decoder takes, every
+// chunk up to IEND whole, and image data (its IDAT chunks, one zlib stream) that ends and
+// inflates to no more than the header's size needs. Apple's variant (a CgBI chunk: data without
+// the zlib header) is refused. `why` says what is wrong; the file is left at its start.
 bool UsablePng(std::FILE* f, const char** why) {
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   unsigned char head[8];
@@ -217,6 +304,8 @@ bool UsablePng(std::FILE* f, const char** why) {
   if (png && std::fseek(f, 0, SEEK_END) == 0) end = std::ftell(f);
   bool ok = png && end >= 0 && std::fseek(f, 8, SEEK_SET) == 0;
   *why = png ? "damaged PNG file" : "not a PNG file";
+  std::uint64_t bound = 0;
+  std::unique_ptr<ImageDataMeter> meter;
   for (long at = 8; ok; at += 12 + static_cast<long>(BigEndian32(head))) {
     // Length and type, the data, the check sum: the whole chunk inside the file.
     if (end - at < 12 || std::fread(head, 1, 8, f) != 8 ||
@@ -230,8 +319,24 @@ bool UsablePng(std::FILE* f, const char** why) {
       if (ok && (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide)) {
         ok = false;
         *why = "image size out of range";
+      } else if (ok && (bound = RawImageBytes(ihdr)) == 0) {
+        ok = false;
+        *why = "unsupported bit depth, colour type or interlace";
       }
+      if (ok) meter = std::make_unique<ImageDataMeter>(bound);
+    } else if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+      if (!MeterChunk(f, BigEndian32(head), meter.get())) {
+        ok = false;
+        *why = meter->TooMuch() ? "image data larger than its size needs" : "damaged image data";
+      }
+    } else if (std::memcmp(head + 4, "CgBI", 4) == 0) {
+      ok = false;
+      *why = "unsupported PNG variant (CgBI)";
     } else if (std::memcmp(head + 4, "IEND", 4) == 0) {
+      if (!meter->Ended()) {
+        ok = false;
+        *why = "image data missing or cut short";
+      }
       break;
     }
     if (ok) ok = std::fseek(f, at + 12 + static_cast<long>(BigEndian32(head)), SEEK_SET) == 0;

@@ -7,7 +7,7 @@ packages=(
   # build
   cmake ninja-build pkg-config g++ make clang-format
   libglfw3-dev libgl1-mesa-dev libgl1-mesa-dri libx11-dev
-  libopenal-dev libstb-dev libfreetype-dev libvorbis-dev
+  libopenal-dev libstb-dev libfreetype-dev libvorbis-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # data
   fonts-dejavu-core fonts-dejavu-extra scowl wamerican

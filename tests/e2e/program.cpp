@@ -39,17 +39,26 @@ Program::Program(const Launch& launch) {
   ownsDir_ = launch.folder.empty();
   dir = ownsDir_ ? fs::path(mkdtemp(name)) : launch.folder;
   std::string program = LEXORM_PROGRAM;
-  if (!launch.words.empty()) { // a copy beside the build's data but for its word list
+  std::map<std::string, std::string> files = launch.files; // a copy beside the build's data but for these
+  if (!launch.words.empty()) files["Lexorm.txt"] = launch.words;
+  if (!files.empty()) {
     program = (dir / "lexorm").string();
-    if (!fs::exists(dir / "data")) CopyProgram(dir, launch.words);
+    if (!fs::exists(dir / "data")) {
+      CopyProgram(dir, launch.words);
+      if (launch.words.empty()) { // the build's own list
+        fs::remove(dir / "data" / "Lexorm.txt");
+        fs::create_symlink(BuildData() / "Lexorm.txt", dir / "data" / "Lexorm.txt");
+      }
+      for (const auto& [name, bytes] : launch.files) { // the link replaced by the bytes given
+        fs::remove(dir / "data" / name);
+        std::ofstream(dir / "data" / name, std::ios::binary) << bytes;
+      }
+    }
   }
   static int launches = 0; // copies sharing a folder write output files of their own
   out_ = dir / ("out-" + std::to_string(++launches) + ".txt");
-  int pipeEnds[2] = {-1, -1};
-  if (launch.holdInput && pipe2(pipeEnds, O_CLOEXEC) != 0) ADD_FAILURE() << "no pipe for standard input";
   pid = fork();
   if (pid == 0) {
-    if (pipeEnds[0] >= 0) dup2(pipeEnds[0], 0);
     const int fd = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (chdir(dir.c_str()) != 0 || fd < 0) _exit(126);
     dup2(fd, 1);
@@ -60,8 +69,6 @@ Program::Program(const Launch& launch) {
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
-  if (pipeEnds[0] >= 0) close(pipeEnds[0]);
-  input_ = pipeEnds[1];
   XSetErrorHandler(IgnoreXErrors);
   display_ = XOpenDisplay(nullptr);
   // The window, or the end of a program that never opened one.
@@ -73,7 +80,6 @@ Program::~Program() {
     waitpid(pid, nullptr, 0);
   }
   if (display_) XCloseDisplay(display_);
-  if (input_ >= 0) close(input_);
   std::error_code ec;
   if (ownsDir_) fs::remove_all(dir, ec);
 }

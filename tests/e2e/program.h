@@ -66,16 +66,15 @@ struct Frame {
 };
 // The frame as an RGB PNG; false when it cannot be written.
 bool WritePng(const Frame& f, const fs::path& file);
-// `words` replaces the word list (the program runs as a copy beside a data folder of its own);
-// `env` changes the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the
-// program runs there and the folder is kept (a data folder already there is used as it is). With
-// `holdInput` standard input is a pipe the harness keeps open and never writes, as a terminal
-// nobody types into: a debug stop waits on it.
+// `words` replaces the word list and `files` other files of the data folder's top level, by
+// name (with either the program runs as a copy beside a data folder of its own); `env` changes
+// the environment (ALSOFT_DRIVERS is "null" unless given); with `folder` the program runs there
+// and the folder is kept (a data folder already there is used as it is).
 struct Launch {
   std::string words;
   std::map<std::string, std::string> env;
   fs::path folder;
-  bool holdInput = false;
+  std::map<std::string, std::string> files = {};
 };
 fs::path BuildData(); // the data folder the build generated
 // A copy of the program in `dir` beside a data folder of links to the build's data, but for the
@@ -135,7 +134,6 @@ public:
 private:
   _XDisplay* display_ = nullptr;
   fs::path out_;
-  int input_ = -1; // the write end of standard input's pipe, with holdInput
   bool ownsDir_ = true;
   unsigned long Current(); // found again when the program re-opens its window
 };

@@ -344,6 +344,24 @@ TEST_F(Device, MatricesComposeWithTheNewTransformFirstAndTheStackRestoresThemExa
   }
 }
 
+// Whether frames fit a source, worked out by hand from the row-by-row layout: a loader asks this
+// before Init2, which stops the program for a layout that does not fit.
+TEST(ImageLayout, FramesFitOnlyWhenEveryFrameOfTheRowByRowLayoutLiesInTheSource) {
+  const struct {
+    int x, y, frameWidth, frameHeight, frames, srcWidth, srcHeight;
+    bool fits;
+  } rows[] = {
+      {0, 0, 32, 32, 5, 64, 96, true},  {0, 0, 32, 32, 6, 64, 96, true},   {0, 0, 32, 32, 7, 64, 96, false},
+      {0, 0, 33, 8, 1, 32, 64, false},  {0, 0, 8, 8, 3, 16, 8, false},     {0, 0, 64, 64, 0, 1, 1, true},
+      {32, 0, 32, 32, 3, 64, 64, true}, {32, 0, 32, 32, 4, 64, 64, false}, {0, 0, 64, 64, 64, 1, 1, false},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(c_Image::FramesFit(r.x, r.y, r.frameWidth, r.frameHeight, r.frames, r.srcWidth, r.srcHeight),
+              r.fits)
+        << r.frames << " frames of " << r.frameWidth << " x " << r.frameHeight << " from (" << r.x << ", "
+        << r.y << ") in " << r.srcWidth << " x " << r.srcHeight;
+}
+
 TEST(DrawingDeath, MisusesAreRunTimeErrors) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   zu_graphics_context = new c_GraphicsContext;
@@ -353,6 +371,8 @@ TEST(DrawingDeath, MisusesAreRunTimeErrors) {
   EXPECT_RUNTIME_ERROR(img->p_Init(img->m_surface, 1, 0), "Image already initialized");
   EXPECT_RUNTIME_ERROR((new c_Image)->p_Init2(img->m_surface, 0, 0, 8, 8, 3, 0, nullptr, 0, 0, 16, 8),
                        "Image frame outside surface"); // a second row of one
+  EXPECT_RUNTIME_ERROR((new c_Image)->p_Init2(img->m_surface, 0, 0, 17, 8, 1, 0, nullptr, 0, 0, 16, 8),
+                       "Image frame outside surface"); // wider than the source
   EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage(img, 0, 0, 2), "Image frame index out of range");
   EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage2(img, 0, 0, 0, 1, 1, -1), "Image frame index out of range");
   EXPECT_RUNTIME_ERROR(zu_graphics_DrawImage(nullptr, 0, 0, 0), "Cannot draw a null image");

@@ -148,8 +148,13 @@ TEST(GeneratedSheets, EverySheetTheGameLoadsAtEveryLevelDecodesAndHoldsItsFrames
     const std::map<std::string, GameSheet> sheets = LoadAtScreen(width, height);
     EXPECT_EQ(Game()->m_HDLevel, level) << width << " x " << height;
     ASSERT_FALSE(g_device->asked.empty()) << "the game asked for no image";
-    for (const auto& [file, decoded] : g_device->asked)
+    std::set<std::string> decodedFiles;
+    for (const auto& [file, decoded] : g_device->asked) {
       EXPECT_TRUE(decoded) << file << " is missing or undecodable";
+      if (decoded) decodedFiles.insert(file);
+    }
+    // A picture too small for its frames is left out of its slot (one line says so).
+    EXPECT_EQ(sheets.size(), decodedFiles.size()) << "sheets decoded but not in a slot";
     for (const auto& [stem, sheet] : sheets) {
       int outside = 0;
       for (auto [x, y] : sheet.frames)
