@@ -42,8 +42,9 @@ struct Log : Object, c_IOnConnectComplete, c_IOnSendComplete, c_IOnReceiveComple
   void p_OnSendComplete(c_DataBuffer*, int, int n, c_Socket*) override { Note("send " + std::to_string(n)); }
   void p_OnReceiveComplete(c_DataBuffer* data, int offset, int n, c_Socket*) override {
     received = n;
+    const bool inside = n > 0 && offset >= 0 && offset + n <= data->length; // else only the count
     Note("receive " +
-         (n > 0 ? std::string(reinterpret_cast<char*>(data->data) + offset, n) : std::to_string(n)));
+         (inside ? std::string(reinterpret_cast<char*>(data->data) + offset, n) : std::to_string(n)));
   }
   void p_OnHttpRequestComplete(c_HttpRequest*) override { Note("done"); }
   void Note(const std::string& e) {
