@@ -152,7 +152,8 @@ bool ZuSocket::Open(int p) {
 
 void ZuSocket::Close() {
   if (sock >= 0) close(sock);
-  sock = -1;
+  if (accepted >= 0) close(accepted); // taken by Accept and never handed over
+  sock = accepted = -1;
 }
 
 void ZuSocket::Shutdown() {

@@ -229,9 +229,9 @@ TEST_F(Sockets, EveryDescriptorIsCloseOnExec) {
   ASSERT_NE(accepted, nullptr);
   EXPECT_TRUE(closeOnExec(accepted->sock));
 }
-// A connection Accept took and nobody took over is closed by the next Accept, not leaked: its peer
-// reads the end (0); without that it would wait out its receive timeout (-1).
-TEST_F(Sockets, AcceptClosesAConnectionNeverHandedOver) {
+// A connection Accept took and nobody took over is closed by the next Accept or the listener's Close,
+// not leaked: its peer reads the end (0); without that it would wait out its receive timeout (-1).
+TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOver) {
   ZuSocket* listening = new ZuSocket;
   ZuSocketAddress* at = new ZuSocketAddress;
   ASSERT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
@@ -249,6 +249,13 @@ TEST_F(Sockets, AcceptClosesAConnectionNeverHandedOver) {
   ASSERT_NE(taken, nullptr);
   EXPECT_EQ(second->Send(Buffer("hi"), 0, 2), 2);
   EXPECT_EQ(taken->Receive(Buffer("", 8), 0, 8), 2) << "the one handed over is the second";
+  zu_socket_ioTimeoutMs = 2000; // and the listener's Close closes one it holds
+  ZuSocket* third = new ZuSocket;
+  const bool thirdConnected = third->Open(SOCKET_STREAM) && third->ConnectTo("127.0.0.1", at->port);
+  zu_socket_ioTimeoutMs = 30000;
+  ASSERT_TRUE(thirdConnected && listening->Accept());
+  listening->Close();
+  EXPECT_EQ(third->Receive(Buffer("", 8), 0, 8), 0) << "the third connection was closed";
 }
 // A receive in flight holds its bytes: a Discard (or a Discard and a new fill) meanwhile frees
 // nothing under the worker (the sanitizers would see its write), and the read completes as
