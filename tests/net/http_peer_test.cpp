@@ -153,6 +153,7 @@ struct HttpPeers : Sockets {
   static void TearDownTestSuite() {
     if (pid > 0) kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
     delete folder;
+    folder = nullptr, pid = -1, port = 0; // a repeated run starts its own
   }
   void SetUp() override {
     ASSERT_GT(port, 0) << "python3 -m http.server did not start";
