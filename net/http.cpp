@@ -179,10 +179,10 @@ void c_HttpRequest::p_Open(const String& m, const String& u, c_IOnHttpRequestCom
   headersDone = finished = false;
   bodyBytes.clear();
   // Nothing outside visible ASCII, no port that does not exist, no host that is not a name
-  // or an address, no scheme but plain http (an https address is never sent as plain text):
-  // such a request fails before it connects.
+  // or an address, and no https address (which would go out as plain text): such a request
+  // fails before it connects. Other schemes are fetched with plain HTTP.
   refused = !Visible(m) || !Visible(u) || url->port < 1 || url->port > 65535 || !HostName(url->domain) ||
-            url->scheme.ToUpper() != String("HTTP");
+            url->scheme.ToUpper() == String("HTTPS");
   // The fragment stays here; the query goes.
   String target = url->path;
   if (url->query.Length() > 0) target += String("?") + url->query;

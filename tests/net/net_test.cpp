@@ -318,7 +318,6 @@ TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
       {"http://0.0.0.0:@/", "GET", {}, -1, ""},
       {"https://127.0.0.1:@/", "GET", {}, -1, ""}, // never as plain text
       {"HTTPS://127.0.0.1:@/", "GET", {}, -1, ""},
-      {"ftp://127.0.0.1:@/", "GET", {}, -1, ""},
       {"HTTP://127.0.0.1:@/", "GET", {ok + "\r\nyes"}, 200, "yes"},
   };
   for (const Case& c : cases) {
