@@ -55,7 +55,7 @@ test-sanitize: deps
 test-tsan: deps
 	cmake -S . -B $(BUILD_TSAN) -G Ninja -DLEXORM_TSAN=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target net_tests
-	TSAN_OPTIONS="halt_on_error=1 exitcode=66" $(BUILD_TSAN)/tests/net/net_tests --gtest_filter='Sockets.*:Http.*'
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66" $(BUILD_TSAN)/tests/net/net_tests --gtest_filter='Sockets.*:Http.*:HttpPeers.*'
 
 # libFuzzer harnesses (tests/fuzz), built with clang in $(BUILD_FUZZ); the normal build stays
 # GCC. `make fuzz` runs each harness for FUZZ_SECONDS over a scratch copy of its corpus, `make

@@ -134,6 +134,18 @@ void c_AsyncSocketIoOp::Init(ZuSocket* s, c_DataBuffer* d, int o, int c) {
   zu_socket_Clip(d, o, c);
   offset = o;
   count = c;
+  bytes = c > 0 ? d->data + o : nullptr;
+  if (d) {
+    fills = d->Fills();
+    d->Pin();
+  }
+}
+
+bool c_AsyncSocketIoOp::Release() {
+  if (!data) return true;
+  const bool same = data->Fills() == fills;
+  data->Unpin();
+  return same;
 }
 
 void c_AsyncSocketIoOp::mark() {
@@ -152,9 +164,10 @@ void c_AsyncSendOp::mark() {
   gc_mark_q(onComplete);
 }
 
-void c_AsyncSendOp::p_Execute__UNSAFE__(c_Socket*) { count = socket->Send(data, offset, count); }
+void c_AsyncSendOp::p_Execute__UNSAFE__(c_Socket*) { count = socket->SendBytes(bytes, count); }
 
 void c_AsyncSendOp::p_Complete(c_Socket* source) {
+  Release(); // what was sent was sent, whatever became of the buffer
   if (onComplete) onComplete->p_OnSendComplete(data, offset, count, source);
 }
 
@@ -170,9 +183,11 @@ void c_AsyncReceiveOp::mark() {
   gc_mark_q(onComplete);
 }
 
-void c_AsyncReceiveOp::p_Execute__UNSAFE__(c_Socket*) { count = socket->Receive(data, offset, count); }
+void c_AsyncReceiveOp::p_Execute__UNSAFE__(c_Socket*) { count = socket->ReceiveBytes(bytes, count); }
 
 void c_AsyncReceiveOp::p_Complete(c_Socket* source) {
+  // Bytes read into a block the buffer no longer holds are lost: the read failed.
+  if (!Release()) count = -1;
   if (onComplete) onComplete->p_OnReceiveComplete(data, offset, count, source);
 }
 

@@ -109,15 +109,22 @@ public:
   void p_Execute__UNSAFE__(c_Socket* source) override;
 };
 
+// A send or receive holds its buffer (Pin) from the queueing to the completion: a Discard
+// meanwhile sets the bytes aside instead of freeing them under the worker. The worker is
+// handed the bytes' address and count, taken on the main thread, and never the buffer.
 class c_AsyncSocketIoOp : public c_AsyncOp {
 public:
   ZuSocket* socket = nullptr;
   c_DataBuffer* data = nullptr;
   int offset = 0; // clipped to the buffer when queued
   int count = 0;
+  unsigned char* bytes = nullptr; // the buffer's bytes at offset, when queued
+  int fills = 0;                  // the buffer's Fills() when queued
 
   void Init(ZuSocket* s, c_DataBuffer* d, int o, int c);
   void mark() override;
+  // Lets go of the buffer; false when it was discarded or filled again meanwhile.
+  bool Release();
 };
 
 class c_AsyncSendOp : public c_AsyncSocketIoOp {

@@ -38,7 +38,10 @@ Encoding encoding_of(const String& name) {
 // [SECTION] ZuDataBuffer: filling and discarding
 // ============================================================================
 
-ZuDataBuffer::~ZuDataBuffer() { std::free(data); }
+ZuDataBuffer::~ZuDataBuffer() {
+  std::free(data);
+  for (unsigned char* block : setAside) std::free(block);
+}
 
 bool ZuDataBuffer::_New(int length, void* block) {
   if (data || length < 0) return false;
@@ -53,6 +56,7 @@ bool ZuDataBuffer::_New(int length, void* block) {
   }
   data = static_cast<unsigned char*>(block);
   this->length = length;
+  ++fills;
   return true;
 }
 
@@ -67,13 +71,26 @@ bool ZuDataBuffer::_Load(const String& path) {
   }
   data = block;
   length = n;
+  ++fills;
   return true;
 }
 
 void ZuDataBuffer::Discard() {
-  std::free(data);
+  // A worker may still be reading or writing these bytes: they wait for the last operation.
+  if (pins > 0 && data)
+    setAside.push_back(data);
+  else
+    std::free(data);
   data = nullptr;
   length = 0;
+  ++fills;
+}
+
+void ZuDataBuffer::Unpin() {
+  if (pins > 0 && --pins == 0) {
+    for (unsigned char* block : setAside) std::free(block);
+    setAside.clear();
+  }
 }
 
 // ============================================================================

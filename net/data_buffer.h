@@ -10,6 +10,8 @@
 // run-time error.
 #pragma once
 
+#include <vector>
+
 #include "runtime/array.h"
 #include "runtime/gc.h"
 #include "runtime/string.h"
@@ -32,8 +34,21 @@ public:
   // buffer already holds data, there is no host or the file cannot be read. An empty file
   // gives an empty buffer and true.
   bool _Load(const String& path);
-  // Frees the bytes; the buffer is empty and may be filled again.
+  // Frees the bytes; the buffer is empty and may be filled again. While an operation holds
+  // the buffer (Pin) the block is only set aside: it is freed when the last one lets go.
   void Discard();
+
+  // An operation in flight holds the bytes it was given (main thread only). `fills` changes
+  // whenever the buffer is filled or discarded, so an operation can tell that its bytes are
+  // no longer the buffer's.
+  void Pin() { ++pins; }
+  void Unpin();
+  int Fills() const { return fills; }
+
+private:
+  int pins = 0;
+  int fills = 0;
+  std::vector<unsigned char*> setAside; // discarded while pinned
 };
 
 class c_DataBuffer : public ZuDataBuffer {

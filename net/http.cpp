@@ -4,18 +4,11 @@
 // Depends on: http.h.
 #include "http.h"
 
-#include <chrono>
 #include <climits>
 
 int zu_http_deadlineMs = 60000;
 
 namespace {
-
-long long NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // Every character a visible ASCII one (0x21..0x7E), judged on the 16-bit text, so that no
 // character can turn into a control byte when narrowed.
@@ -173,68 +166,91 @@ void c_HttpRequest::mark() {
 
 void c_HttpRequest::p_Open(const String& m, const String& u, c_IOnHttpRequestComplete* callback) {
   if (!sendBuffer) m_new(); // made without its buffers
+  Abandon();
   gc_assign(url, (new c_Url)->m_new(u, String("http"), 80));
   method = m;
   gc_assign(onComplete, callback);
   gc_assign(body, static_cast<c_DataBuffer*>(nullptr));
-  bodyLength = 0;
+  bodyLength = bodyTotal = 0;
+  badType = false;
   status = -1;
   responseText = String();
   bytesReceived = headerBytes = 0;
   headersDone = finished = false;
   bodyBytes.clear();
   // Nothing outside visible ASCII, no port that does not exist, no host that is not a name
-  // or an address: such a request fails before it connects.
-  refused = !Visible(m) || !Visible(u) || url->port < 1 || url->port > 65535 || !HostName(url->domain);
+  // or an address, and no https address (which would go out as plain text): such a request
+  // fails before it connects. Other schemes are fetched with plain HTTP.
+  refused = !Visible(m) || !Visible(u) || url->port < 1 || url->port > 65535 || !HostName(url->domain) ||
+            url->scheme.ToUpper() == String("HTTPS");
   // The fragment stays here; the query goes.
   String target = url->path;
   if (url->query.Length() > 0) target += String("?") + url->query;
   String host = url->domain;
   if (url->port != 80) host += String(":") + String(url->port);
+  requestLine = method + String(" ") + target + String(" HTTP/1.0");
+  hostLine = String("Host: ") + host;
   gc_assign(header, (new c_StringStack)->m_new(Array<String>()));
-  header->p_Push4(method + String(" ") + target + String(" HTTP/1.0"));
-  header->p_Push4(String("Host: ") + host);
+  header->p_Push4(requestLine);
+  header->p_Push4(hostLine);
 }
 
 void c_HttpRequest::p_Send2(const String& data, const String& mimeType, const String& encoding) {
+  if (!header) p_Open(String(), String(), onComplete); // never opened: refused, as empty
   gc_assign(body, (new c_DataBuffer)->m_new(3 * data.Length()));
-  bodyLength = body->p_PokeString(0, data, encoding);
-  if (!Visible(mimeType)) refused = true;
-  header->p_Push4(String("Content-Type: ") + mimeType);
-  header->p_Push4(String("Content-Length: ") + String(bodyLength));
+  bodyTotal = body->p_PokeString(0, data, encoding);
+  contentType = mimeType;
+  badType = !Visible(mimeType);
   p_Send();
+}
+
+// A request still in flight ends without an answer: its socket closes, and what it still
+// completes is ignored (the callbacks answer the current socket only). Its operations may
+// still be using the buffers, so the next request gets buffers of its own.
+void c_HttpRequest::Abandon() {
+  if (!socket) return;
+  socket->p_Close();
+  gc_assign(socket, static_cast<c_Socket*>(nullptr));
+  gc_assign(sendBuffer, (new c_DataBuffer)->m_new(kSendBytes));
+  gc_assign(receiveBuffer, (new c_DataBuffer)->m_new(kReceiveBytes));
 }
 
 void c_HttpRequest::p_Send() {
   if (!header) p_Open(String(), String(), onComplete); // never opened: refused, as empty
-  deadline = NowMs() + zu_http_deadlineMs;
+  Abandon(); // sent again: the same request on a new connection, answered once
+  status = -1;
+  responseText = String();
+  bytesReceived = headerBytes = 0;
+  headersDone = finished = false;
+  bodyBytes.clear();
+  header->p_Clear(); // the reply's lines go here
+  bodyLength = body ? bodyTotal : 0;
+  deadline = zu_socket_NowMs() + zu_http_deadlineMs;
   // The header text, ending in a blank line, must fit the send buffer whole.
-  header->p_Push4(String());
-  header->p_Push4(String());
-  const String text = header->p_Join(String("\r\n"));
-  header->p_Clear();
-  if (text.Length() > kSendBytes)
-    refused = true;
-  else
-    requestBytes = sendBuffer->p_PokeString(0, text, String("ascii"));
+  String text = requestLine + String("\r\n") + hostLine + String("\r\n");
+  if (body)
+    text += String("Content-Type: ") + contentType + String("\r\nContent-Length: ") + String(bodyTotal) +
+            String("\r\n");
+  text += String("\r\n");
+  const bool refuse = refused || (body && badType) || text.Length() > kSendBytes;
+  if (!refuse) requestBytes = sendBuffer->p_PokeString(0, text, String("ascii"));
   gc_assign(socket, (new c_Socket)->m_new(String("stream")));
   // A refused request still completes through the socket's queue, on a later update: an
   // empty host fails without any lookup or connection.
-  if (refused)
-    socket->p_ConnectAsync(String(), 0, this);
-  else
-    socket->p_ConnectAsync(url->domain, url->port, this);
+  if (refuse) return socket->p_ConnectAsync(String(), 0, this);
+  socket->socket->deadlineMs = deadline; // the connect, the sends and the reads end by then
+  socket->p_ConnectAsync(url->domain, url->port, this);
 }
 
-void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket*) {
-  if (finished) return;
+void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket* source) {
+  if (finished || source != socket) return;
   if (!connected) return Finish(false);
   socket->p_SendAsync(sendBuffer, 0, requestBytes, this);
   Receive(0);
 }
 
-void c_HttpRequest::p_OnSendComplete(c_DataBuffer*, int, int count, c_Socket*) {
-  if (finished) return;
+void c_HttpRequest::p_OnSendComplete(c_DataBuffer*, int, int count, c_Socket* source) {
+  if (finished || source != socket) return;
   if (count < 0) return Finish(false);
   if (bodyLength > 0 && socket->p_IsConnected()) socket->p_SendAsync(body, 0, bodyLength, this);
   bodyLength = 0;
@@ -251,9 +267,9 @@ void c_HttpRequest::Receive(int from) {
   if (socket->p_IsConnected()) socket->p_ReceiveAsync(receiveBuffer, from, kReceiveBytes - from, this);
 }
 
-void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer*, int offset, int count, c_Socket*) {
-  if (finished) return;
-  if (count < 0 || NowMs() > deadline) return Finish(false);
+void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer*, int offset, int count, c_Socket* source) {
+  if (finished || source != socket) return;
+  if (count < 0 || zu_socket_NowMs() > deadline) return Finish(false);
   if (count == 0) return Finish(headersDone); // the server closed the connection
   if (!headersDone) return ReadHeaders(offset, count);
   bytesReceived += count;

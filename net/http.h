@@ -59,6 +59,8 @@ public:
   c_HttpRequest* m_new();
   c_HttpRequest* m_new2(const String& method, const String& url, c_IOnHttpRequestComplete* onComplete);
   void mark() override;
+  // Opening or sending again while a request is in flight ends that one unanswered: each
+  // send is answered exactly once, on the main thread, unless it is replaced first.
   void p_Open(const String& method, const String& url, c_IOnHttpRequestComplete* onComplete);
   void p_Send();
   void p_Send2(const String& data, const String& mimeType, const String& encoding);
@@ -70,14 +72,19 @@ public:
   void p_OnReceiveComplete(c_DataBuffer* data, int offset, int count, c_Socket* source) override;
 
 private:
-  int requestBytes = 0;     // the request header's bytes in sendBuffer
-  bool headersDone = false; // a valid status line and the blank line after the headers
-  bool refused = false;     // the request may not go out: it fails without connecting
+  String requestLine, hostLine; // the request's first lines, made by p_Open
+  String contentType;           // and the body's type, given to p_Send2
+  int bodyTotal = 0;            // the body's bytes
+  bool badType = false;         // a type that may not go out
+  int requestBytes = 0;         // the request header's bytes in sendBuffer
+  bool headersDone = false;     // a valid status line and the blank line after the headers
+  bool refused = false;         // the request may not go out: it fails without connecting
   bool finished = false;
   int headerBytes = 0; // the header's finished lines in earlier reads
   long long deadline = 0;
   std::vector<unsigned char> bodyBytes; // decoded once, when the request finishes
 
+  void Abandon();         // the request in flight, if any, ends unanswered
   void Receive(int from); // the next read into the receive buffer from `from`
   void ReadHeaders(int offset, int count);
   void Finish(bool clean);

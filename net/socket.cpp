@@ -1,11 +1,14 @@
 // net/socket.cpp — ZuSocket and ZuSocketAddress over POSIX sockets: name lookup with
 // getaddrinfo, connects with a deadline, sends that finish, receives with a silence timeout.
+// Every descriptor is close-on-exec: a program the game starts (a browser) never inherits one.
 // Depends on: socket.h.
 #include "socket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -36,6 +39,29 @@ sockaddr_in Build(const String& host, int port) {
   ip.s_addr = htonl(INADDR_ANY);
   zu_socket_Resolve(zu_socket_HostBytes(host), &ip);
   return AddressOf(ip, port);
+}
+
+// How long a blocking call may still wait for the deadline: -1 for no deadline, 0 once past it.
+int LeftMs(const std::atomic<long long>& deadline) {
+  const long long at = deadline.load();
+  if (at == 0) return -1;
+  const long long left = at - zu_socket_NowMs();
+  return left <= 0 ? 0 : left > INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+
+// Waits for `events` until the deadline or the I/O timeout, whichever comes first; true when
+// they came (or an error or hang-up did, which the call after reports). No deadline: true at
+// once, the socket's own timeouts bound the call.
+bool ReadyBeforeDeadline(int sock, short events, const std::atomic<long long>& deadline) {
+  for (;;) {
+    const int left = LeftMs(deadline);
+    if (left < 0) return true;
+    if (left == 0) return false;
+    pollfd p{sock, events, 0};
+    const int n = poll(&p, 1, std::min(left, zu_socket_ioTimeoutMs.load()));
+    if (n > 0) return true;
+    if (n == 0 || errno != EINTR) return false;
+  }
 }
 
 void SetTimeout(int sock, int option, int ms) {
@@ -105,9 +131,9 @@ ZuSocket::~ZuSocket() { Close(); }
 bool ZuSocket::Open(int p) {
   if (sock >= 0 || p < 1) return false;
   if (p == SOCKET_STREAM || p == SOCKET_SERVER)
-    sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   else if (p == SOCKET_DATAGRAM)
-    sock = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
   if (sock < 0) {
     sock = -1;
     return false;
@@ -126,7 +152,8 @@ bool ZuSocket::Open(int p) {
 
 void ZuSocket::Close() {
   if (sock >= 0) close(sock);
-  sock = -1;
+  if (accepted >= 0) close(accepted); // taken by Accept and never handed over
+  sock = accepted = -1;
 }
 
 void ZuSocket::Shutdown() {
@@ -150,7 +177,9 @@ bool ZuSocket::ConnectTo(const std::string& host, int port) {
   bool ok = connect(sock, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
   if (!ok && errno == EINPROGRESS) {
     using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::milliseconds(zu_socket_connectTimeoutMs.load());
+    auto end = Clock::now() + std::chrono::milliseconds(zu_socket_connectTimeoutMs.load());
+    const int left = LeftMs(deadlineMs);
+    if (left >= 0) end = std::min(end, Clock::now() + std::chrono::milliseconds(left));
     while (!shut && Clock::now() < end) {
       pollfd p{sock, POLLOUT, 0};
       const int n = poll(&p, 1, kPollSliceMs);
@@ -170,7 +199,8 @@ bool ZuSocket::Listen(int backlog) { return sock >= 0 && listen(sock, backlog) >
 
 bool ZuSocket::Accept() {
   if (sock < 0) return false;
-  do accepted = accept(sock, nullptr, nullptr);
+  if (accepted >= 0) close(accepted); // never handed over: nobody else can close it
+  do accepted = accept4(sock, nullptr, nullptr, SOCK_CLOEXEC);
   while (accepted < 0 && errno == EINTR);
   return accepted >= 0;
 }
@@ -182,27 +212,29 @@ ZuSocket* ZuSocket::Accepted() {
   return s;
 }
 
-int ZuSocket::Send(ZuDataBuffer* buffer, int offset, int count) {
-  zu_socket_Clip(buffer, offset, count);
-  if (sock < 0 || shut) return -1;
+int ZuSocket::SendBytes(const unsigned char* bytes, int count) {
+  if (sock < 0 || shut || count < 0) return -1;
+  // With a deadline each piece waits for room first and never blocks in the send itself.
+  const int flags = MSG_NOSIGNAL | (deadlineMs.load() ? MSG_DONTWAIT : 0);
   int sent = 0;
   while (sent < count) {
-    const ssize_t n =
-        send(sock, buffer->data + offset + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    if (!ReadyBeforeDeadline(sock, POLLOUT, deadlineMs) || shut) return -1;
+    const ssize_t n = send(sock, bytes + sent, static_cast<size_t>(count - sent), flags);
+    if (n < 0 && (errno == EINTR || ((errno == EAGAIN || errno == EWOULDBLOCK) && (flags & MSG_DONTWAIT))))
+      continue;
     if (n <= 0) return -1;
     sent += static_cast<int>(n);
   }
   return sent;
 }
 
-int ZuSocket::Receive(ZuDataBuffer* buffer, int offset, int count) {
-  zu_socket_Clip(buffer, offset, count);
-  if (sock < 0 || shut) return -1;
+int ZuSocket::ReceiveBytes(unsigned char* bytes, int count) {
+  if (sock < 0 || shut || count < 0) return -1;
   if (count == 0) return 0; // a receive of nothing would wait for data it cannot take
   for (;;) {
-    const ssize_t n = recv(sock, buffer->data + offset, static_cast<size_t>(count), 0);
-    if (n < 0 && errno == EINTR) continue;
+    if (!ReadyBeforeDeadline(sock, POLLIN, deadlineMs)) return -1;
+    const ssize_t n = recv(sock, bytes, static_cast<size_t>(count), deadlineMs.load() ? MSG_DONTWAIT : 0);
+    if (n < 0 && (errno == EINTR || (errno == EAGAIN && deadlineMs.load()))) continue;
     return n < 0 ? -1 : static_cast<int>(n);
   }
 }

@@ -50,8 +50,11 @@ class ZuSocket : public Object {
 public:
   int sock = -1; // -1 when closed
   int protocol = 0;
-  int accepted = -1;
+  int accepted = -1;             // the connection Accept took, until Accepted hands it over
   std::atomic<bool> shut{false}; // Shutdown was called: blocking calls give up
+  // When every blocking call gives up, in zu_socket_NowMs's milliseconds; 0 for none (then
+  // only the timeouts above bound them).
+  std::atomic<long long> deadlineMs{0};
 
   ZuSocket() = default;
   ZuSocket(int handle, int protocol) : sock(handle), protocol(protocol) {}
@@ -68,6 +71,7 @@ public:
   // connect timeout or once Shutdown is called. Safe on a worker thread.
   bool ConnectTo(const std::string& host, int port);
   bool Listen(int backlog);
+  // Takes the next connection; one taken before and never handed over is closed first.
   bool Accept();
   ZuSocket* Accepted();
   // Sends every byte, or -1; receives once, 0 when the peer closed, -1 on an error or after
@@ -75,11 +79,18 @@ public:
   // buffer give -1.
   int Send(ZuDataBuffer* buffer, int offset, int count);
   int Receive(ZuDataBuffer* buffer, int offset, int count);
+  // The same over plain bytes, which a worker is handed instead of the buffer: it never reads
+  // the buffer's fields, which the main thread may change meanwhile.
+  int SendBytes(const unsigned char* bytes, int count);
+  int ReceiveBytes(unsigned char* bytes, int count);
   int SendTo(ZuDataBuffer* buffer, int offset, int count, ZuSocketAddress* address);
   int ReceiveFrom(ZuDataBuffer* buffer, int offset, int count, ZuSocketAddress* address);
   void GetLocalAddress(ZuSocketAddress* address);
   void GetRemoteAddress(ZuSocketAddress* address);
 };
+
+// Milliseconds on the steady clock, the scale of ZuSocket::deadlineMs.
+long long zu_socket_NowMs();
 
 // Clips a range of a buffer: the offset into 0..length, the count into 0..length - offset.
 void zu_socket_Clip(const ZuDataBuffer* buffer, int& offset, int& count);

@@ -1,8 +1,10 @@
-// net/socket_args.cpp — what the socket calls make of their arguments: a host name's bytes and
-// a buffer range clipped to the buffer. Kept apart from the system calls so that a test socket
-// can take socket.cpp's place and still share them.
-// Depends on: socket.h, data_buffer.h, runtime (String).
+// net/socket_args.cpp — what the socket calls make of their arguments: a host name's bytes,
+// a buffer range clipped to the buffer, a buffer's send and receive as plain bytes. Kept apart from the
+// system calls so that a test socket can take socket.cpp's place and still share them. Depends on: socket.h,
+// data_buffer.h, runtime (String).
 #include "socket.h"
+
+#include <chrono>
 
 #include "data_buffer.h"
 
@@ -19,4 +21,20 @@ void zu_socket_Clip(const ZuDataBuffer* buffer, int& offset, int& count) {
   if (offset > length) offset = length;
   if (count < 0) count = 0;
   if (count > length - offset) count = length - offset;
+}
+
+long long zu_socket_NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+int ZuSocket::Send(ZuDataBuffer* buffer, int offset, int count) {
+  zu_socket_Clip(buffer, offset, count);
+  return SendBytes(count ? buffer->data + offset : nullptr, count);
+}
+
+int ZuSocket::Receive(ZuDataBuffer* buffer, int offset, int count) {
+  zu_socket_Clip(buffer, offset, count);
+  return ReceiveBytes(count ? buffer->data + offset : nullptr, count);
 }

@@ -6,8 +6,8 @@
 # fault, with the end of the harness's output and the folder holding its log and input.
 #   scripts/fuzz.sh time SECONDS [NAME...]   each harness for SECONDS   (make fuzz)
 #   scripts/fuzz.sh runs COUNT [NAME...]     each harness for COUNT inputs (make fuzz-ci); the two
-#                                            slow ones (ogg decodes whole streams, http_reply
-#                                            starts a worker thread a read) a quarter of them
+#                                            slow ones (ogg decodes whole streams, http_reply and
+#                                            http_request start worker threads) a quarter of them
 # Depends on: build-fuzz (BUILD_FUZZ), tests/fuzz/corpus, tests/fuzz/regressions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +22,7 @@ mode=$1 amount=$2
 shift 2
 build=${BUILD_FUZZ:-build-fuzz}
 names=("$@")
-[[ ${#names[@]} -gt 0 ]] || names=(saved_progress word_list wav ogg png string_load url http_reply)
+[[ ${#names[@]} -gt 0 ]] || names=(saved_progress word_list wav ogg png string_load url http_reply http_request)
 
 scratch=$(mktemp -d /tmp/lexorm-fuzz-XXXXXX)
 fail() {
@@ -47,7 +47,7 @@ for name in "${names[@]}"; do
   limit="-max_total_time=$amount"
   if [[ $mode == runs ]]; then
     case $name in
-    ogg | http_reply) limit="-runs=$((amount / 4))" ;;
+    ogg | http_reply | http_request) limit="-runs=$((amount / 4))" ;;
     *) limit="-runs=$amount" ;;
     esac
   fi

@@ -1,36 +1,18 @@
-// tests/fuzz/http_reply.cpp — c_HttpRequest reading any reply through a fake ZuSocket that cuts it
-// into receives as the input's first two bytes say: the status and body Expected() gives, or -1
-// and no text; one completion.
-#include <algorithm>
+// tests/fuzz/http_reply.cpp — c_HttpRequest reading any reply through the fake socket: input bytes 0-1
+// seed the cutting into receives, byte 2 picks what goes wrong (a refused connect, a failed read, a stall
+// to the deadline, a late answer), a body padded to or past the cap, and the request sent again on a new
+// connection; the status and body Expected() gives, or -1 and no text; one completion a send.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <thread>
 
 #include "net/http.h"
-#include "net/socket.h"
+#include "tests/fuzz/fake_socket.h"
 #include "tests/fuzz/fuzz_support.h"
 
-std::atomic<int> zu_socket_connectTimeoutMs{10000};
-std::atomic<int> zu_socket_ioTimeoutMs{30000};
-
 namespace {
-
-// The peer: the reply in pieces of mostly small sizes, never 0 (the end), all the rest after 64.
-struct Peer {
-  std::string reply;
-  std::size_t sent = 0;
-  std::uint32_t seed = 1;
-  int connects = 0, reads = 0;
-  std::size_t Piece() {
-    if (++reads > 64) return reply.size();
-    seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
-    const std::uint32_t kind = seed % 8, r = seed >> 3;
-    return 1 + (kind < 4 ? r % 16 : kind < 6 ? r % 512 : kind < 7 ? r % 20000 : reply.size());
-  }
-} peer;
 
 struct Done : Object, c_IOnHttpRequestComplete {
   int calls = 0;
@@ -44,8 +26,9 @@ std::string Trim(const std::string& s) {
   return s.substr(from, to - from);
 }
 
-// The status of a reply read whole, and its body; or -1. The header ends at the first blank line.
-int Expected(const std::string& r, std::string& body) {
+// Where the header of a reply read whole ends (past its blank line) and its status; or -1. The header
+// ends at the first blank line and may not be longer than the cap.
+int Expected(const std::string& r, std::size_t& bodyAt) {
   std::string status;
   for (std::size_t from = 0, i = r.find('\n'); i < std::size_t{c_HttpRequest::kMaxHeaderBytes};
        from = i + 1, i = r.find('\n', from)) {
@@ -55,38 +38,36 @@ int Expected(const std::string& r, std::string& body) {
     for (char& c : status) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     const std::size_t sp1 = status.find(' '), sp2 = status.find(' ', sp1 + 1);
     if (sp1 == std::string::npos || sp2 == std::string::npos || status.compare(0, 5, "HTTP/") != 0) return -1;
-    body = r.substr(i + 1);
+    bodyAt = i + 1;
     return String(status.data() + sp1 + 1, static_cast<int>(sp2 - sp1 - 1)).ToInt();
   }
   return -1;
 }
 
-} // namespace
-
-ZuSocket::~ZuSocket() { Close(); }
-bool ZuSocket::Open(int p) {
-  if (sock >= 0 || p != SOCKET_STREAM) return false;
-  sock = 1 << 20, protocol = p, shut = false; // no real descriptor has this number
+// Every socket's operations executed and completed, and their workers gone.
+bool AllIdle() {
+  for (int i = 0; i < zu_asyncevent__sources->Length(); ++i) {
+    const c_Socket* s = dynamic_cast<c_Socket*>(zu_asyncevent__sources->Get(i));
+    for (c_AsyncQueue* q : {s->receiveQueue, s->sendQueue})
+      if (!q->Idle() || q->IsRunning()) return false;
+  }
   return true;
 }
-void ZuSocket::Close() { sock = -1; }
-void ZuSocket::Shutdown() { shut = true; }
-bool ZuSocket::ConnectTo(const std::string& host, int port) {
-  return sock >= 0 && !shut && host == "127.0.0.1" && port == 80 && ++peer.connects;
+
+// Delivers completions until the request has answered `calls` times and every socket is over: nothing
+// can follow.
+void Pump(const Done* done, int calls) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    if (done->calls >= calls && AllIdle()) break;
+    FUZZ_CHECK(std::chrono::steady_clock::now() < end, "not over in 10 s: %d completions", done->calls);
+    zu_asyncevent_UpdateAsyncEvents();
+    std::this_thread::yield();
+  }
+  zu_asyncevent_UpdateAsyncEvents();
 }
-int ZuSocket::Send(ZuDataBuffer* buffer, int offset, int count) {
-  zu_socket_Clip(buffer, offset, count);
-  return sock < 0 || shut ? -1 : count;
-}
-int ZuSocket::Receive(ZuDataBuffer* buffer, int offset, int count) {
-  zu_socket_Clip(buffer, offset, count);
-  if (sock < 0 || shut) return -1;
-  const std::size_t n =
-      count ? std::min({peer.Piece(), std::size_t(count), peer.reply.size() - peer.sent}) : 0;
-  std::memcpy(buffer->data + offset, peer.reply.data() + peer.sent, n);
-  peer.sent += n;
-  return static_cast<int>(n);
-}
+
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   zu_asyncevent_InitGlobals();
@@ -95,36 +76,61 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 2) return -1;
-  peer = Peer();
-  peer.reply.assign(reinterpret_cast<const char*>(data) + 2, size - 2);
-  peer.seed = (data[0] | data[1] << 8) * 2654435761u + 1;
-  std::string body;
-  const int status = Expected(peer.reply, body);
+  if (size < 3) return -1;
+  const std::uint32_t seed = (data[0] | data[1] << 8) * 2654435761u + 1;
+  const int mode = data[2];
+  const auto fault =
+      static_cast<fake::Fault>(mode & 7) > fake::kLate ? fake::kNone : static_cast<fake::Fault>(mode & 7);
+  const int resend = mode >> 3 & 3;
+  // A body grown to the cap is taken whole, one byte past it fails. A MiB is slow to read (a worker
+  // thread a read), so only a sixteenth of the inputs that ask for it get it.
+  const int pad = (data[0] & 15) == 15 ? mode >> 5 : 0;
+  std::string reply(reinterpret_cast<const char*>(data) + 3, size - 3);
+  std::size_t bodyAt = 0;
+  int status = Expected(reply, bodyAt);
+  if (status != -1 && (pad == 1 || pad == 2)) {
+    const std::size_t want = c_HttpRequest::kMaxBodyBytes + (pad == 2);
+    if (reply.size() - bodyAt < want) reply.append(want - (reply.size() - bodyAt), 'x');
+  }
+  if (status != -1 && reply.size() - bodyAt > std::size_t{c_HttpRequest::kMaxBodyBytes}) status = -1;
+  const std::string body = status == -1 ? std::string() : reply.substr(bodyAt);
+  // A stall or a late answer comes at the first read, so that the deadline alone decides.
+  fake::Reset(reply, seed, fault, fault >= fake::kStall ? 1 : 1 + (data[1] >> 4 & 7));
+  zu_http_deadlineMs = fault >= fake::kStall ? 5 : 60000; // a stall lasts until the deadline
 
   Done* done = new Done;
   c_HttpRequest* request = (new c_HttpRequest)->m_new();
-  request->p_Open(String("GET"), String("http://127.0.0.1/fuzz?x=1#frag"), done);
+  const String url("http://127.0.0.1/fuzz?x=1#frag");
+  request->p_Open(String("GET"), url, done);
   request->p_Send();
-  // Until the request and its socket's operations are over, their workers gone: nothing can follow.
-  c_AsyncQueue *receives = request->socket->receiveQueue, *sends = request->socket->sendQueue;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (
-      !(done->calls && receives->Idle() && sends->Idle() && !receives->IsRunning() && !sends->IsRunning())) {
-    FUZZ_CHECK(std::chrono::steady_clock::now() < end, "not over in 10 s: %d completions", done->calls);
-    zu_asyncevent_UpdateAsyncEvents();
-    std::this_thread::yield();
+  int before = 0; // answers to the first send, which a second one replaces unless it came first
+  if (resend > 0) {
+    for (int i = 0; i < (data[0] & 3); ++i) zu_asyncevent_UpdateAsyncEvents();
+    before = done->calls;
+    if (resend == 2) request->p_Open(String("GET"), url, done);
+    request->p_Send();
+    if (resend == 3) request->p_Send(); // twice at once
   }
-  zu_asyncevent_UpdateAsyncEvents();
+  const int sends = resend == 0 ? 1 : resend == 3 ? 3 : 2;
+  Pump(done, before + 1);
 
+  // The last connection decides: a fault it met, or a refusal, is a failure.
+  const fake::Connection& last = fake::script.connections[sends - 1];
+  const bool failed = fault == fake::kRefuse || last.faulted;
   const String text = String::FromUtf8(body.data(), static_cast<int>(body.size()));
-  FUZZ_CHECK(done->calls == 1 && peer.connects == 1 && request->p_Status() == status &&
-                 request->p_ResponseText() == text,
-             "%d completions, %d connects, status %d of %d, %d characters of %d (%zu bytes in %d reads)",
-             done->calls, peer.connects, request->p_Status(), status, request->p_ResponseText().Length(),
-             text.Length(), peer.reply.size(), peer.reads);
+  const std::string request_text = "GET /fuzz?x=1 HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+  FUZZ_CHECK(before <= 1, "%d completions before the second send", before);
+  FUZZ_CHECK(done->calls == before + 1, "%d completions, %d before the second send", done->calls, before);
+  FUZZ_CHECK(fake::script.opened == sends, "%d sockets for %d sends", fake::script.opened, sends);
+  FUZZ_CHECK(last.connected == (fault != fake::kRefuse), "connected %d", last.connected);
+  FUZZ_CHECK(last.sent == (last.connected ? request_text : ""), "sent %zu bytes", last.sent.size());
+  FUZZ_CHECK(request->p_Status() == (failed ? -1 : status), "status %d of %d (fault %d met %d)",
+             request->p_Status(), status, fault, last.faulted);
+  FUZZ_CHECK(request->p_ResponseText() == (failed ? String() : text),
+             "%d characters of %d (%zu bytes in %d reads)", request->p_ResponseText().Length(), text.Length(),
+             reply.size(), last.reads);
 
-  zu_asyncevent__sources->Clear(); // the socket leaves the update's sources: all is garbage now
+  zu_asyncevent__sources->Clear(); // the sockets leave the update's sources: all is garbage now
   CollectEverything();
   return 0;
 }

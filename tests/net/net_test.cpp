@@ -3,22 +3,18 @@
 
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 
 #include "host/game.h"
 #include "net/http.h"
-#include "tests/net/test_server.h"
+#include "tests/net/net_support.h"
 #include "tests/support/collector.h"
 #include "tests/support/runtime_output.h"
 #include "tests/support/temp_files.h"
 
 namespace {
-c_DataBuffer* Buffer(const std::string& bytes, int length = -1) {
-  c_DataBuffer* b = (new c_DataBuffer)->m_new(length < 0 ? int(bytes.size()) : length);
-  std::memcpy(b->data, bytes.data(), bytes.size());
-  return b;
-}
-std::string Text(const ZuDataBuffer* b) { return std::string(reinterpret_cast<char*>(b->data), b->length); }
+using namespace nettest;
 Array<int> ArrayOf(std::vector<int> v) { return Array<int>(v.data(), int(v.size())); }
 std::vector<int> Values(const Array<int>& a) { return std::vector<int>(a.begin(), a.end()); }
 const String kUtf8("utf8"), kAscii("ascii");
@@ -97,44 +93,6 @@ TEST(DataBuffer, LoadsTheWholeFileThroughTheHost) {
   ZuGame::_game = nullptr;
   EXPECT_EQ(load("d.bin"), nullptr);
 }
-void Echo(int fd) {
-  char buf[4096];
-  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) TestServer::Write(fd, std::string(buf, n));
-}
-bool PumpUntil(const std::function<bool()>& done, int ms = 5000) { // delivers completions
-  for (int i = 0; i < ms && !done(); ++i) zu_asyncevent_UpdateAsyncEvents(), TestServer::Pause(1);
-  return done();
-}
-using Events = std::vector<std::string>;
-// Writes down every completion: "connect 1", "send 2", "receive abc", "receive -1".
-struct Log : Object, c_IOnConnectComplete, c_IOnSendComplete, c_IOnReceiveComplete, c_IOnHttpRequestComplete {
-  Events events;
-  int received = 0;             // the last receive's count
-  std::function<void()> inside; // run inside every callback
-  void p_OnConnectComplete(bool ok, c_Socket*) override { Note("connect " + std::to_string(ok)); }
-  void p_OnSendComplete(c_DataBuffer*, int, int n, c_Socket*) override { Note("send " + std::to_string(n)); }
-  void p_OnReceiveComplete(c_DataBuffer* data, int offset, int n, c_Socket*) override {
-    received = n;
-    Note("receive " +
-         (n > 0 ? std::string(reinterpret_cast<char*>(data->data) + offset, n) : std::to_string(n)));
-  }
-  void p_OnHttpRequestComplete(c_HttpRequest*) override { Note("done"); }
-  void Note(const std::string& e) {
-    events.push_back(e);
-    if (inside) inside();
-  }
-};
-struct Sockets : ::testing::Test {
-  static void SetUpTestSuite() {
-    if (!zu_asyncevent__sources) zu_asyncevent_InitGlobals(), gc_init2();
-  }
-  Log* rec = new Log;
-  c_Socket* Connect(int port) {
-    c_Socket* s = (new c_Socket)->m_new(String("stream"));
-    s->p_ConnectAsync(String("127.0.0.1"), port, rec);
-    return s;
-  }
-};
 // Catches completions out of order, nested, repeated or miscounted, and a descriptor closed early.
 TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
   TestServer server(Echo);
@@ -229,17 +187,6 @@ TEST_F(Sockets, CloseWakesABlockedReceiveAndTheDescriptorGoesOnceTheQueuesAreIdl
   }
   EXPECT_EQ(got, "bye0");
 }
-// The completions, status and text of a request sent with an ASCII body if one is given.
-using Reply = std::tuple<int, int, std::string>;
-Reply Fetch(const std::string& url, const char* method = "GET", const std::string& body = "") {
-  Log* done = new Log;
-  auto* r = (new c_HttpRequest)->m_new2(String(method), String::FromUtf8(url.data(), url.size()), done);
-  body.empty() ? r->p_Send() : r->p_Send2(String(body.c_str()), String("text/plain"), String("ascii"));
-  PumpUntil([&] { return !done->events.empty(); });
-  PumpUntil([] { return false; }, 30); // time for a second completion
-  return {int(done->events.size()), r->p_Status(), r->p_ResponseText().ToUtf8()};
-}
-using Http = Sockets;
 TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
   // url → scheme, user, password, domain, port, full path | request line | host line
   const std::pair<const char*, const char*> cases[] = {
@@ -261,6 +208,81 @@ TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
     const String got = u->scheme + "," + u->username + "," + u->password + "," + u->domain + "," +
                        String(u->port) + "," + u->p_FullPath() + "|" + r->header->p_Join(String("|"));
     EXPECT_EQ(got.ToUtf8(), parts) << url;
+  }
+}
+// No descriptor outlives an exec: a program the game starts (a browser) inherits none.
+TEST_F(Sockets, EveryDescriptorIsCloseOnExec) {
+  auto closeOnExec = [](int fd) { return fd >= 0 && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0; };
+  for (int kind : {SOCKET_STREAM, SOCKET_SERVER, SOCKET_DATAGRAM}) {
+    ZuSocket* s = new ZuSocket;
+    ASSERT_TRUE(s->Open(kind)) << kind;
+    EXPECT_TRUE(closeOnExec(s->sock)) << kind;
+  }
+  ZuSocket *listening = new ZuSocket, *client = new ZuSocket;
+  ZuSocketAddress* at = new ZuSocketAddress;
+  ASSERT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
+              listening->Listen(1));
+  listening->GetLocalAddress(at), at->Validate();
+  ASSERT_TRUE(client->Open(SOCKET_STREAM) && client->ConnectTo("127.0.0.1", at->port));
+  ASSERT_TRUE(listening->Accept()); // the connection is waiting: no block
+  ZuSocket* accepted = listening->Accepted();
+  ASSERT_NE(accepted, nullptr);
+  EXPECT_TRUE(closeOnExec(accepted->sock));
+}
+// A connection Accept took and nobody took over is closed by the next Accept or the listener's Close,
+// not leaked: its peer reads the end (0); without that it would wait out its receive timeout (-1).
+TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOver) {
+  ZuSocket* listening = new ZuSocket;
+  ZuSocketAddress* at = new ZuSocketAddress;
+  ASSERT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
+              listening->Listen(2));
+  listening->GetLocalAddress(at), at->Validate();
+  zu_socket_ioTimeoutMs = 2000; // the clients' receive timeout
+  ZuSocket *first = new ZuSocket, *second = new ZuSocket;
+  const bool connected = first->Open(SOCKET_STREAM) && first->ConnectTo("127.0.0.1", at->port) &&
+                         second->Open(SOCKET_STREAM) && second->ConnectTo("127.0.0.1", at->port);
+  zu_socket_ioTimeoutMs = 30000;
+  ASSERT_TRUE(connected);
+  ASSERT_TRUE(listening->Accept() && listening->Accept()); // both waiting: neither blocks
+  EXPECT_EQ(first->Receive(Buffer("", 8), 0, 8), 0) << "the first connection was closed";
+  ZuSocket* taken = listening->Accepted();
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(second->Send(Buffer("hi"), 0, 2), 2);
+  EXPECT_EQ(taken->Receive(Buffer("", 8), 0, 8), 2) << "the one handed over is the second";
+  zu_socket_ioTimeoutMs = 2000; // and the listener's Close closes one it holds
+  ZuSocket* third = new ZuSocket;
+  const bool thirdConnected = third->Open(SOCKET_STREAM) && third->ConnectTo("127.0.0.1", at->port);
+  zu_socket_ioTimeoutMs = 30000;
+  ASSERT_TRUE(thirdConnected && listening->Accept());
+  listening->Close();
+  EXPECT_EQ(third->Receive(Buffer("", 8), 0, 8), 0) << "the third connection was closed";
+}
+// A receive in flight holds its bytes: a Discard (or a Discard and a new fill) meanwhile frees
+// nothing under the worker (the sanitizers would see its write), and the read completes as
+// failed, never as bytes in a buffer that no longer holds them. An untouched buffer gets them.
+TEST_F(Sockets, ABufferDiscardedUnderAReceiveStaysAliveAndTheReceiveFails) {
+  enum What { kKeep, kDiscard, kRefill };
+  const std::tuple<What, int, int> cases[] = {{kKeep, 64, 4096}, {kDiscard, -1, 0}, {kRefill, -1, 16}};
+  for (const auto& [what, received, length] : cases) {
+    std::atomic<bool> go{false};
+    TestServer server([&go](int fd) {
+      for (int i = 0; i < 5000 && !go; ++i) TestServer::Pause(1);
+      TestServer::Write(fd, std::string(64, 'q'));
+    });
+    rec->events.clear();
+    c_Socket* s = Connect(server.port);
+    ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
+    c_DataBuffer* in = Buffer("", 4096);
+    s->p_ReceiveAsync(in, 0, 4096, rec);
+    PumpUntil([] { return false; }, 50); // the worker waits in the receive
+    if (what != kKeep) in->Discard();
+    if (what == kRefill) in->m_new(16);
+    CollectFully(); // the operation keeps the buffer object too
+    go = true;
+    ASSERT_TRUE(PumpUntil([&] { return rec->events.size() == 2; })) << what;
+    EXPECT_EQ(rec->received, received) << what;
+    EXPECT_EQ(in->length, length) << what;
+    s->p_Close();
   }
 }
 // Each request goes to a fresh server that reads it and writes `writes` with pauses ("RESET": its close
@@ -294,6 +316,9 @@ TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
       {at, "", {}, -1, ""},
       {"http://127.0.0.1_x:@/", "GET", {}, -1, ""},
       {"http://0.0.0.0:@/", "GET", {}, -1, ""},
+      {"https://127.0.0.1:@/", "GET", {}, -1, ""}, // never as plain text
+      {"HTTPS://127.0.0.1:@/", "GET", {}, -1, ""},
+      {"HTTP://127.0.0.1:@/", "GET", {ok + "\r\nyes"}, 200, "yes"},
   };
   for (const Case& c : cases) {
     const auto& [pattern, method, writes, status, text] = c;
