@@ -4,6 +4,8 @@ BUILD_SAN    ?= build-sanitize
 BUILD_BENCH  ?= build-bench
 BUILD_TSAN   ?= build-tsan
 BUILD_FUZZ   ?= build-fuzz
+BUILD_WEB    ?= build-web
+WEB_PORT     ?= 8080
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= 20000
 PERF_SECONDS ?= 10
@@ -96,6 +98,33 @@ bench: bench-build
 perf: bench-build
 	@BUILD_BENCH=$(BUILD_BENCH) scripts/with-display.sh scripts/perf.sh $(PERF_SECONDS) $(PERF_ROUNDS)
 
+# The browser build (emscripten, in $(BUILD_WEB)): index.html, lexorm.js, lexorm.wasm and
+# lexorm.data, plus robot/ (the same page with a word list of every two- and three-letter chain)
+# for the web tests. The data come from the desktop build's generator ($(BUILD)/web-data).
+# `make web-run` serves the page on 127.0.0.1; `make test-web` drives it in headless Chromium;
+# `make web-perf` measures it against a bare emscripten page drawing the same quads.
+.PHONY: web web-run test-web web-perf web-deps
+WEB_ENV = NODE_PATH=/usr/share/nodejs
+web: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target data
+	python3 scripts/web_data.py $(BUILD)/data $(BUILD)/web-data
+	$(WEB_ENV) emcmake cmake -S . -B $(BUILD_WEB) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DLEXORM_WEB_DATA=$(abspath $(BUILD))/web-data/page -DLEXORM_WEB_ROBOT_DATA=$(abspath $(BUILD))/web-data/robot
+	$(WEB_ENV) cmake --build $(BUILD_WEB) -j $(JOBS)
+
+web-run: web
+	@echo "Lexorm in the browser: http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(BUILD_WEB)
+
+web-deps:
+	cd tests/web && npm ci --no-audit --no-fund
+
+test-web: web web-deps
+	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) npm test
+
+web-perf: web web-deps
+	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) node perf/perf.mjs
+
 data-preview: build
 	cmake --build $(BUILD) --target data-preview
 	@echo "contact sheet: $(BUILD)/data-preview.png"
@@ -105,7 +134,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN) $(BUILD_FUZZ) $(BUILD_WEB)
 
 # `make install`: the program and its data under $(PREFIX)/lib/lexorm, the `lexorm` launcher in
 # $(PREFIX)/bin (it runs the game in ~/.local/state/lexorm, where the progress is saved), the

@@ -203,6 +203,12 @@ int c_MyApp::p_OnUpdate() {
   if (m_BankState == 1) p_BankLoad();
   m_VButtons[19] = zu_input_KeyHit(416);
 
+  // The window may leave full screen by itself (a browser's own Escape key): the option follows.
+  if (ZuWindowHost* window = zu_app__game ? zu_app__game->WindowHost() : nullptr) {
+    const int full = window->WindowFullscreen();
+    if (full >= 0) m_Fullscreen = full;
+  }
+
   // Hot keys.
   if (zu_input_KeyHit(112)) zu_Tessel_DebugMode = zu_Tessel_DebugMode == 0 ? 1 : 0;
   if (zu_input_KeyHit(113)) m_HideHud = m_HideHud == 0 ? 1 : 0;

@@ -4,8 +4,6 @@
 
 #include <atomic>
 
-#include <cstdlib>
-
 int glfwGraphicsSeq;
 ZuGlfwGame* ZuGlfwGame::_glfwGame;
 
@@ -108,7 +106,9 @@ void ZuGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
 
   Glfw2VidMode desktop;
   g.GetDesktopMode(&desktop);
+  _replacingWindow = true; // some windowing layers report a close as the window goes
   g.CloseWindow();
+  _replacingWindow = false;
   g.OpenWindowHint(GLFW2_REFRESH_RATE, 60);
   g.OpenWindowHint(GLFW2_WINDOW_NO_RESIZE, 0);
   int opened = g.OpenWindow(width, height, red, green, blue, alpha, depth, stencil,
@@ -118,8 +118,9 @@ void ZuGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     // Without a window there is no game: say so rather than end quietly.
     zuPrint(String("Could not open the game window"));
     g.Terminate();
-    std::exit(-1);
+    zu_exit(-1);
   }
+  _fullscreen = fullscreen;
   if (!fullscreen) {
     g.SetWindowPos((desktop.Width - width) / 2, (desktop.Height - height) / 2);
     g.SetWindowTitle("Tessel");
@@ -198,4 +199,21 @@ void ZuGlfwGame::LoopOnce() {
     if (_nextUpdate > g.GetTime()) return;
   }
   _nextUpdate = 0; // too far behind: start the schedule again from now
+}
+
+void ZuGlfwGame::RunDueUpdates(double now) {
+  if (_updateRate == 0) {
+    UpdateGame();
+    return;
+  }
+  if (_nextUpdate == 0) _nextUpdate = now;
+  // A frame a little early still takes the update: frame times jitter around the period.
+  const double early = _updatePeriod / 4;
+  for (int i = 0; i < 4; ++i) {
+    if (_nextUpdate - early > now) return;
+    UpdateGame();
+    if (_nextUpdate == 0) return; // the update changed the rate
+    _nextUpdate += _updatePeriod;
+  }
+  if (_nextUpdate - early <= now) _nextUpdate = 0; // too far behind: start again from now
 }

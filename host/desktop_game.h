@@ -43,6 +43,7 @@ public:
   void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth, int stencil,
                      bool fullscreen) override;
   ZuGlfwVideoMode* GetGlfwDesktopMode() override;
+  int WindowFullscreen() override { return _fullscreen ? 1 : 0; }
 
   virtual Array<ZuGlfwVideoMode*> GetGlfwVideoModes();
   virtual void Run();
@@ -74,9 +75,17 @@ public:
   // The loop's schedule, for inspection.
   double NextUpdate() const { return _nextUpdate; }
 
+  // For a loop that never waits (a turn per display frame, whatever its rate): the updates due
+  // at `now` on the update rate's clock. None while the next is more than a quarter of a period
+  // away, else one, or more to catch up, at most four; further behind than that the schedule
+  // starts again from now. With no update rate, one.
+  void RunDueUpdates(double now);
+
 protected:
   // One turn of the main loop after the first frame: render, wait, events, focus, updates.
   void LoopOnce();
+  // The folder that holds the program and its "data" folder; "" stands for the root.
+  virtual String ProgramFolder();
 
   double _updatePeriod = 0;
   double _nextUpdate = 0;
@@ -84,6 +93,8 @@ protected:
   String _internalDir;
   int _swapInterval = 1;
   int _buttonsDown = 0; // mouse buttons reported pressed and not yet released, bit a button
+  bool _fullscreen = false;
+  bool _replacingWindow = false; // a close reported while the window is replaced is not the player's
 };
 
 class ZuQuokkaGame : public ZuGlfwGame {

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include <stb_image.h>
+#ifndef LEXORM_NO_ZLIB
 #include <zlib.h>
+#endif
 
 #include "desktop_game.h"
 #include "game.h"
@@ -167,7 +169,7 @@ String zu_data_FixDataPath(const String& path) {
 
 // The folder holding the program. Backslashes are kept: on Linux they are ordinary
 // characters of a folder name, not separators.
-static String ProgramFolder() {
+String ZuGlfwGame::ProgramFolder() {
   String exe = platform::ExecutablePath();
   int slash = -1;
   for (int i = 0; i < exe.Length(); ++i)
@@ -229,6 +231,7 @@ std::uint64_t RawImageBytes(const unsigned char* ihdr) {
   return sum;
 }
 
+#ifndef LEXORM_NO_ZLIB
 // Inflates the image data as it comes, chunk by chunk, only to count it: stb_image inflates
 // all of it into one block before it looks at the size, so a few hundred kilobytes of zeros
 // would take gigabytes there. The output goes to a small scratch block and the count stops
@@ -275,6 +278,19 @@ private:
   int header_ = 0;
   bool ok_ = false, started_ = false, ended_ = false, tooMuch_ = false;
 };
+
+#else
+// The browser build has no zlib: the image data is not counted before stb_image inflates it, so
+// a file inflating far past its size fails in stb_image's allocation rather than here. That build
+// loads only the data packed with it.
+class ImageDataMeter {
+public:
+  explicit ImageDataMeter(std::uint64_t) {}
+  bool Feed(const unsigned char*, std::size_t) { return true; }
+  bool Ended() const { return true; }
+  bool TooMuch() const { return false; }
+};
+#endif
 
 // Copies the chunk's data from the file into the meter, a block at a time.
 bool MeterChunk(std::FILE* f, std::uint32_t length, ImageDataMeter* meter) {
@@ -522,7 +538,6 @@ void ZuGlfwGame::OpenUrl(const String& url) {
     return;
   }
   std::string error;
-  if (!platform::Spawn({"xdg-open", text}, &error))
-    zuPrint(String("OpenUrl: cannot run xdg-open (") +
-            String::FromUtf8(error.data(), static_cast<int>(error.size())) + String(")"));
+  if (!platform::OpenInBrowser(text, &error))
+    zuPrint(String("OpenUrl: ") + String::FromUtf8(error.data(), static_cast<int>(error.size())));
 }

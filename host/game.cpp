@@ -10,7 +10,7 @@ ZuGame::ZuGame() { _game = this; }
 
 void ZuGame::Die(ThrowableObject*) {
   zuPrint(String("Quokka Runtime Error : Uncaught Quokka Exception"));
-  std::exit(-1);
+  zu_exit(-1);
 }
 
 void ZuGame::gc_collect() { ::gc_collect(_delegate); }

@@ -51,6 +51,9 @@ public:
   virtual ZuGlfwVideoMode* GetGlfwDesktopMode() = 0;
   virtual void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
                              int stencil, bool fullscreen) = 0;
+  // 1 while the window fills the screen, 0 while it does not, -1 when the host cannot tell. A
+  // window may leave full screen without being asked (a browser's own Escape key does that).
+  virtual int WindowFullscreen() { return -1; }
 };
 
 // ============================================================================

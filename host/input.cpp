@@ -109,6 +109,7 @@ void ZuGlfwGame::OnMouseButton(int button, int action) {
 void ZuGlfwGame::OnMousePos(int x, int y) { MouseEvent(6, -1, static_cast<float>(x), static_cast<float>(y)); }
 
 int ZuGlfwGame::OnWindowClose() {
+  if (_replacingWindow) return 0;
   KeyEvent(1, 432);
   KeyEvent(2, 432);
   return 0; // the window stays; the application decides what closing means

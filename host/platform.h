@@ -47,6 +47,10 @@ ReadResult ReadSmallFile(const std::string& name, std::size_t limit, std::string
 // a zombie. False (and errno-style text in *error) when it could not be started.
 bool Spawn(const std::vector<std::string>& argv, std::string* error = nullptr);
 
+// Opens the address (http or https, as UTF-8) in the player's browser: xdg-open on the desktop, a
+// new tab in the browser build. False, with what went wrong in *error, when it cannot.
+bool OpenInBrowser(const std::string& url, std::string* error);
+
 struct LocalTime {
   int year = 0;   // four digits
   int month = 0;  // 1..12
@@ -68,6 +72,12 @@ void BlockEndSignals();
 // _exit(128 + the signal), after one line on standard error. Every save replaces the state file
 // whole, so an end at any moment loses nothing already saved. False when the thread cannot start.
 bool WatchEndSignals(void (*onEnd)(), bool (*taken)(), double grace);
+
+// Whether worker threads can start here: true on the desktop, never in the browser build (built
+// without threads, where the network's operations are refused instead of run). Tests turn it off
+// on the desktop to run the browser's rule.
+bool ThreadsAvailable();
+void SetThreadsAvailable(bool available);
 
 // Sleeps for the given number of seconds, resuming after an interruption by a signal (and only
 // then). A wait that is not a positive finite number returns at once.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <pthread.h>
 
+#include "host/platform.h"
 #include "runtime/errors.h"
 
 c_AsyncEventSourceStack* zu_asyncevent__sources = nullptr;
@@ -71,6 +72,14 @@ void c_AsyncQueue::p_Enqueue(c_AsyncOp* op) {
   const int next = (at + 1) % kSlots;
   if (next == get) zuError(String("AsyncQueue queue overflow!"));
   gc_assign(ops[at], op);
+  if (!platform::ThreadsAvailable()) {
+    // No worker thread can start here: the operation is refused rather than run, and completes
+    // in the next p_UpdateAsyncEvents like any other.
+    op->p_Refuse();
+    put.store(next, std::memory_order_release);
+    run.store(next, std::memory_order_release);
+    return;
+  }
   put.store(next, std::memory_order_release); // the operation is complete before the worker sees it
   Start();
 }

@@ -75,6 +75,9 @@ class c_AsyncOp : public Object {
 public:
   virtual void p_Complete(c_Socket* source) = 0;          // main thread
   virtual void p_Execute__UNSAFE__(c_Socket* source) = 0; // worker thread
+  // In place of Execute where no worker thread can start (the browser build): what it gives
+  // back is what a refused connection gives.
+  virtual void p_Refuse() = 0;
 };
 
 class c_AsyncQueue : public c_Thread, public c_IAsyncEventSource {
@@ -107,6 +110,7 @@ public:
   void mark() override;
   void p_Complete(c_Socket* source) override;
   void p_Execute__UNSAFE__(c_Socket* source) override;
+  void p_Refuse() override { connected = false; }
 };
 
 // A send or receive holds its buffer (Pin) from the queueing to the completion: a Discard
@@ -125,6 +129,7 @@ public:
   void mark() override;
   // Lets go of the buffer; false when it was discarded or filled again meanwhile.
   bool Release();
+  void p_Refuse() override { count = -1; }
 };
 
 class c_AsyncSendOp : public c_AsyncSocketIoOp {

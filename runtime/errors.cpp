@@ -48,8 +48,19 @@ String dbg_stacktrace() {
 // [SECTION] Errors and the debug stop
 // ============================================================================
 
+namespace {
+void (*g_exitHandler)(int) = nullptr;
+} // namespace
+
+void zu_set_exit_handler(void (*handler)(int)) { g_exitHandler = handler; }
+
+void zu_exit(int status) {
+  if (g_exitHandler) g_exitHandler(status);
+  std::exit(status);
+}
+
 void zuError(const String& message) {
-  if (message.Length() == 0) std::exit(0);
+  if (message.Length() == 0) zu_exit(0);
   String::CString<char> text(message);
   dbg_error(text);
 }
@@ -88,9 +99,9 @@ void dbg_stop() {
   std::fflush(stderr);
   for (;;) {
     char line[256];
-    if (!std::fgets(line, sizeof line, stdin)) std::exit(-1);
+    if (!std::fgets(line, sizeof line, stdin)) zu_exit(-1);
     std::size_t n = std::strlen(line);
-    if (n == 0 || line[n - 1] != '\n') std::exit(-1);
+    if (n == 0 || line[n - 1] != '\n') zu_exit(-1);
     line[n - 1] = 0;
     switch (line[0]) {
     case '?':
@@ -112,11 +123,11 @@ void dbg_stop() {
       dbg_stepmode = 'l';
       return;
     case 'q':
-      std::exit(0);
+      zu_exit(0);
     default:
       std::printf("????? %s ?????", line);
       std::fflush(stdout);
-      std::exit(-1);
+      zu_exit(-1);
     }
   }
 }
@@ -221,6 +232,11 @@ void sighandler(int sig) {
 }
 
 void zu_install_signal_handlers() {
+#ifdef __EMSCRIPTEN__
+  // In the browser a fault traps the page's WebAssembly and is never a signal: the page reports
+  // it. (There is no sigaltstack there either.)
+  return;
+#endif
   // A stack of its own lets a stack overflow still be reported.
   static char alt_stack[64 * 1024];
   stack_t ss{};

@@ -20,6 +20,13 @@ void zuDebugStop();
 // Raises a run-time error; an empty message ends the program quietly with status 0.
 [[noreturn]] void zuError(const String& message);
 
+// Ends the program with the status: std::exit, unless the host installed an ending of its own.
+// A host whose process must outlive the game (a page in the browser) installs one that throws
+// past the game's frames to its loop, which then stops; such an ending must never return (if it
+// does, std::exit follows). Null restores std::exit.
+[[noreturn]] void zu_exit(int status);
+void zu_set_exit_handler(void (*handler)(int status));
+
 [[noreturn]] void dbg_error(const char* text);
 void dbg_stop();
 void dbg_print(const String& text);

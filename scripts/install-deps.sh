@@ -17,6 +17,8 @@ packages=(
   optipng
   # fuzzing (libFuzzer and the sanitizer run-times)
   clang libclang-rt-14-dev
+  # the browser build and its tests (make web, make test-web)
+  emscripten chromium
 )
 
 missing=()
