@@ -22,10 +22,12 @@ public:
   bool stateInMemory = false;
   std::string state;
   std::vector<std::string> windows; // "1280x1024 full", "640x480 window"
+  int fullscreen = -1;              // what the window says of full screen; -1: it cannot tell
 
   ZuWindowHost* WindowHost() override { return this; }
   ZuGlfwVideoMode* GetGlfwDesktopMode() override;
   void SetGlfwWindow(int w, int h, int, int, int, int, int, int, bool fullscreen) override;
+  int WindowFullscreen() override { return fullscreen; }
   int GetDeviceWidth() override { return width; }
   int GetDeviceHeight() override { return height; }
   int Millisecs() override { return (clock += tick) - tick; }

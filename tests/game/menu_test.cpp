@@ -148,6 +148,24 @@ TEST_F(Play, BackClosesTheOptionsBoxWithAnArrowHeldButNotWhenHeldAsItOpens) {
   EXPECT_EQ(game->m_OptionsOpen, 0) << "a new Escape left the box open";
 }
 
+// A window can leave full screen without the game (a browser's own Escape): the option follows
+// it, and the next switch goes full screen again. A window that cannot tell leaves the game's own.
+TEST_F(Play, TheFullScreenOptionFollowsTheWindow) {
+  game->m_OptionsOpen = 1, game->m_OptionsSlide = 30, game->m_Fullscreen = 0;
+  host->windows.clear();
+  Click(300, 220);
+  host->fullscreen = 1, Update();
+  EXPECT_EQ(game->m_Fullscreen, 1) << "full screen as asked";
+  host->fullscreen = 0, Update();
+  EXPECT_EQ(game->m_Fullscreen, 0) << "the option still said full screen after the window left it";
+  Click(300, 220);
+  EXPECT_EQ(host->windows, (std::vector<std::string>{"1280x1024 full", "1280x1024 full"}));
+  host->fullscreen = -1, game->m_Fullscreen = 1, Update();
+  EXPECT_EQ(game->m_Fullscreen, 1) << "a window that cannot tell changed the option";
+  game->m_Fullscreen = 0, game->m_OptionsOpen = 0, host->windows.clear();
+  Update(40);
+}
+
 // Rows at y 140, 180, 220, 260, 300: sound mode, key-pair controller, full screen, stick flips.
 TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
   game->m_OptionsOpen = 1, game->m_OptionsSlide = 30, game->m_Settings[15] = game->m_Settings[16] = 0;

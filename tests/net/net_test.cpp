@@ -1,12 +1,14 @@
 // tests/net/net_test.cpp — data buffers; sockets and HTTP requests against scripted local servers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 
 #include "host/game.h"
+#include "host/platform.h"
 #include "net/http.h"
 #include "tests/net/net_support.h"
 #include "tests/support/collector.h"
@@ -362,3 +364,29 @@ TEST_F(Http, TheRequestCarriesItsBodyAndAServerThatResetsOrGoesQuietEndsIt) {
 }
 
 } // namespace
+
+// Where no thread can start (the browser build), every operation is refused instead of run, and
+// completes in the next update like any other: the connection never reaches the server.
+namespace {
+struct NoThreads {
+  NoThreads() { platform::SetThreadsAvailable(false); }
+  ~NoThreads() { platform::SetThreadsAvailable(true); }
+};
+} // namespace
+TEST_F(Sockets, WithoutThreadsOperationsFailAndARequestIsMinusOneWithoutConnecting) {
+  TestServer server(Echo);
+  c_Socket* connected = Connect(server.port);
+  ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
+  ASSERT_EQ(rec->events, Events{"connect 1"});
+  NoThreads off;
+  connected->p_SendAsync(Buffer("ab"), 0, 2, rec);
+  connected->p_ReceiveAsync(Buffer("", 8), 0, 8, rec);
+  Connect(server.port);
+  PumpUntil([&] { return rec->events.size() >= 4; });
+  Events events = rec->events; // sends and receives have queues of their own: in any order
+  std::sort(events.begin(), events.end());
+  EXPECT_EQ(events, (Events{"connect 0", "connect 1", "receive -1", "send -1"}));
+  EXPECT_EQ(Fetch("http://127.0.0.1:" + std::to_string(server.port) + "/"),
+            std::make_tuple(1, -1, std::string()));
+  EXPECT_EQ(server.connections, 1) << "only the first connection, made with threads";
+}
