@@ -95,6 +95,7 @@ Array<ZuGlfwVideoMode*> ZuGlfwGame::GetGlfwVideoModes() {
 void ZuGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
                                int stencil, bool fullscreen) {
   Glfw2& g = glfw2();
+  DeliverWaitingReleases(); // a tap waiting for an update ends with this window
   // Keys held now would never see their release in the new window.
   for (int k = 0; k <= GLFW2_KEY_LAST; ++k) {
     int key = TransKey(k);

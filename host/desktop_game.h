@@ -49,6 +49,10 @@ public:
   virtual void Run();
   void UpdateEvents();
 
+  // An update, then the releases held back for it (see OnKey).
+  void UpdateGame() override;
+  void SuspendGame() override;
+
   // Glfw2Events: the window's callbacks.
   void OnKey(int key, int action) override;
   void OnChar(int character, int action) override;
@@ -94,6 +98,14 @@ protected:
   int _swapInterval = 1;
   int _buttonsDown = 0; // mouse buttons reported pressed and not yet released, bit a button
   bool _fullscreen = false;
+  // A key or mouse button pressed and released between two updates would never read as held, and
+  // the game reads most controls as held: its release waits until an update has run. Per key code
+  // (and per mouse button): pressed since the last update, and a release waiting.
+  static constexpr int kKeyCodes = 256;
+  bool _pressedSinceUpdate[kKeyCodes] = {};
+  bool _releaseWaiting[kKeyCodes] = {};
+  int _buttonsPressedSinceUpdate = 0, _buttonsReleaseWaiting = 0; // bit a mouse button
+  void DeliverWaitingReleases();
   bool _replacingWindow = false; // a close reported while the window is replaced is not the player's
 };
 

@@ -84,11 +84,47 @@ void ZuGlfwGame::OnKey(int key, int action) {
   int code = TransKey(key);
   if (!code) return;
   if (action == GLFW2_PRESS) {
+    if (_releaseWaiting[code]) { // a second tap before the update: both count
+      _releaseWaiting[code] = false;
+      KeyEvent(2, code);
+    }
+    _pressedSinceUpdate[code] = true;
     KeyEvent(1, code);
     if (int ch = KeyToChar(code)) KeyEvent(3, ch);
   } else if (action == GLFW2_RELEASE) {
+    if (_pressedSinceUpdate[code])
+      _releaseWaiting[code] = true;
+    else
+      KeyEvent(2, code);
+  }
+}
+
+void ZuGlfwGame::DeliverWaitingReleases() {
+  for (int code = 0; code < kKeyCodes; ++code) {
+    _pressedSinceUpdate[code] = false;
+    if (!_releaseWaiting[code]) continue;
+    _releaseWaiting[code] = false;
     KeyEvent(2, code);
   }
+  _buttonsPressedSinceUpdate = 0;
+  for (int button = 0; button <= 2; ++button) {
+    if (!(_buttonsReleaseWaiting & 1 << button)) continue;
+    _buttonsReleaseWaiting &= ~(1 << button);
+    int x, y;
+    glfw2().GetMousePos(&x, &y);
+    MouseEvent(5, button, static_cast<float>(x), static_cast<float>(y));
+  }
+}
+
+void ZuGlfwGame::UpdateGame() {
+  ZuGame::UpdateGame();
+  DeliverWaitingReleases();
+}
+
+// A suspended game sees no update: what was let go is let go now.
+void ZuGlfwGame::SuspendGame() {
+  DeliverWaitingReleases();
+  ZuGame::SuspendGame();
 }
 
 void ZuGlfwGame::OnChar(int character, int action) {
@@ -99,10 +135,21 @@ void ZuGlfwGame::OnMouseButton(int button, int action) {
   if (button < 0 || button > 2) return;
   int x, y;
   glfw2().GetMousePos(&x, &y);
-  if (action == GLFW2_PRESS)
-    _buttonsDown |= 1 << button;
-  else
-    _buttonsDown &= ~(1 << button);
+  const int bit = 1 << button;
+  if (action == GLFW2_PRESS) {
+    if (_buttonsReleaseWaiting & bit) { // a second click before the update: both count
+      _buttonsReleaseWaiting &= ~bit;
+      MouseEvent(5, button, static_cast<float>(x), static_cast<float>(y));
+    }
+    _buttonsDown |= bit;
+    _buttonsPressedSinceUpdate |= bit;
+  } else {
+    _buttonsDown &= ~bit;
+    if (_buttonsPressedSinceUpdate & bit) { // the update sees the click, then the release
+      _buttonsReleaseWaiting |= bit;
+      return;
+    }
+  }
   MouseEvent(action == GLFW2_PRESS ? 4 : 5, button, static_cast<float>(x), static_cast<float>(y));
 }
 

@@ -81,7 +81,8 @@ TEST_F(Desktop, LosingFocusSuspendsAndTheCloseRequestIsTheCloseKey) {
   EXPECT_EXIT(host.Run(), ::testing::ExitedWithCode(255), "");
 }
 
-// Keys and buttons held when the window is replaced are released; a window is centred; flag 1: full screen.
+// Keys and buttons held when the window is replaced are released, and so is a click still waiting
+// for an update (button 1); a window is centred; flag 1: full screen.
 TEST_F(Desktop, ReopeningReleasesWhatIsHeldAndCentresTheWindow) {
   fake.calls.clear();
   fake.pressed = {'A', 283 /* up */, 291 /* left alt: no key code */};
@@ -93,8 +94,8 @@ TEST_F(Desktop, ReopeningReleasesWhatIsHeldAndCentresTheWindow) {
   int seq = glfwGraphicsSeq;
   host.SetSwapInterval(-1);
   host.SetDeviceWindow(800, 600, 2);
-  EXPECT_EQ(log, (Strings{"mouse 4 0 120,45", "mouse 4 1 120,45", "mouse 4 2 120,45", "mouse 5 1 120,45",
-                          "mouse 6 -1 130,50", "key 3 8364", "key 2 65", "key 2 38", "mouse 5 0 120,45",
+  EXPECT_EQ(log, (Strings{"mouse 4 0 120,45", "mouse 4 1 120,45", "mouse 4 2 120,45", "mouse 6 -1 130,50",
+                          "key 3 8364", "mouse 5 1 120,45", "key 2 65", "key 2 38", "mouse 5 0 120,45",
                           "mouse 5 2 120,45"}));
   EXPECT_EQ(fake.calls, (Strings{"close", "open 800x600 window", "pos 240,212", "title Tessel"}));
   EXPECT_EQ((Ints{glfwGraphicsSeq - seq, host.GetDeviceWidth(), host.GetDeviceHeight()}),
@@ -105,6 +106,31 @@ TEST_F(Desktop, ReopeningReleasesWhatIsHeldAndCentresTheWindow) {
   EXPECT_EQ(fake.calls,
             (Strings{"swap interval 0", "close", "open 1280x1024 fullscreen", "swap interval 0"}));
   EXPECT_EQ(log, (Strings{"key 2 65", "key 2 38"})); // the buttons were released
+}
+
+// A key or button let go before any update saw it pressed is let go after the next update (or
+// as the game is suspended): the game reads most controls as held. A second press before that
+// update lets the first go at once, so both count.
+TEST_F(Desktop, ATapBetweenTwoUpdatesIsHeldForOneUpdate) {
+  host.SetUpdateRate(0);
+  fake.events->OnKey('A', GLFW2_PRESS), fake.events->OnKey('A', GLFW2_RELEASE);
+  fake.events->OnMouseButton(0, GLFW2_PRESS), fake.events->OnMouseButton(0, GLFW2_RELEASE);
+  host.UpdateGame();
+  host.UpdateGame();
+  EXPECT_EQ(log, (Strings{"key 1 65", "mouse 4 0 0,0", "update", "key 2 65", "mouse 5 0 0,0", "update"}));
+  log.clear();
+  fake.events->OnKey('A', GLFW2_PRESS), fake.events->OnKey('A', GLFW2_RELEASE);
+  fake.events->OnKey('A', GLFW2_PRESS), fake.events->OnKey('A', GLFW2_RELEASE);
+  host.UpdateGame();
+  EXPECT_EQ(log, (Strings{"key 1 65", "key 2 65", "key 1 65", "update", "key 2 65"}));
+  log.clear();
+  host.UpdateGame();
+  fake.events->OnKey('A', GLFW2_PRESS), host.UpdateGame(), fake.events->OnKey('A', GLFW2_RELEASE);
+  EXPECT_EQ(log, (Strings{"update", "key 1 65", "update", "key 2 65"})) << "a held key is let go at once";
+  log.clear();
+  fake.events->OnKey('A', GLFW2_PRESS), fake.events->OnKey('A', GLFW2_RELEASE);
+  host.SuspendGame();
+  EXPECT_EQ(log, (Strings{"key 1 65", "key 2 65", "suspend"}));
 }
 
 // Classic key numbers (special keys from 257) to key codes; the characters sent with a key press.
