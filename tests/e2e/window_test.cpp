@@ -15,20 +15,25 @@ int CaptionChoice(const Frame& f) {
   return second > 150 && wide > 30 ? 2 : second > 150 && wide < 10 ? 0 : -1;
 }
 // Runs of columns with ink over `rows` rows from `top`: the glyphs of a line of text.
-int Glyphs(const Frame& f, int x0, int x1, int top, int rows, Colour ink) {
-  int n = 0;
-  for (int x = x0, before = 0; x < x1; ++x) {
-    const int any = f.Count(x, top, x + 1, top + rows, ink) > 0;
-    n += any && !before;
-    before = any;
+// Runs of inked columns; with `advance` (the font's, in pixels), a run wider than one letter is as
+// many letters as it spans: neighbours such as "UW" can touch in the small font.
+int Glyphs(const Frame& f, int x0, int x1, int top, int rows, Colour ink, int advance = 0) {
+  int n = 0, run = 0;
+  auto end = [&] { n += run == 0 ? 0 : advance > 0 ? (run + advance - 1) / advance : 1, run = 0; };
+  for (int x = x0; x < x1; ++x) {
+    if (f.Count(x, top, x + 1, top + rows, ink) > 0)
+      ++run;
+    else
+      end();
   }
+  end();
   return n;
 }
 bool PanelInk(int r, int g, int b) { return r > 150 && g > 150 && b < 140; }
 // Digits of the first line of the score panel's top ten (76) or last ten (276).
 int PanelDigits(const Frame& f, int top) { return Glyphs(f, 520, 640, top, 14, PanelInk); }
 // Letters of the longest (259) or best (299) word under the wheel.
-int WordLetters(const Frame& f, int top) { return Glyphs(f, 255, 318, top, 13, White); }
+int WordLetters(const Frame& f, int top) { return Glyphs(f, 255, 318, top, 13, White, 7); }
 int Digits(int n) { return n < 10 ? 1 : 1 + Digits(n / 10); }
 bool ScoreGreen(int r, int g, int b) { return g > 180 && r < 170 && b < 170 && g > r + 60; }
 int ScoreDiffer(const Frame& a, const Frame& b) { return a.Differ(b, 40, 10, 190, 44, ScoreGreen); }

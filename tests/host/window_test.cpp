@@ -24,6 +24,7 @@ int Count(const std::string& entry) { return static_cast<int>(std::count(log.beg
 bool Pump(ZuGlfwGame& host, const std::string& entry, int times = 1) {
   for (int i = 0; i < 600 && Count(entry) < times; ++i) {
     host.UpdateEvents();
+    host.UpdateGame(); // a tap's release waits for an update
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return Count(entry) >= times;
