@@ -105,7 +105,10 @@ protected:
   bool _pressedSinceUpdate[kKeyCodes] = {};
   bool _releaseWaiting[kKeyCodes] = {};
   int _buttonsPressedSinceUpdate = 0, _buttonsReleaseWaiting = 0; // bit a mouse button
+  float _waitingAt[3][2] = {};                                    // where each waiting release was
   void DeliverWaitingReleases();
+  // A mouse button (0..2) pressed or let go at a place: the window's button, or a finger.
+  void ButtonEvent(int button, int action, float x, float y);
   bool _replacingWindow = false; // a close reported while the window is replaced is not the player's
 };
 

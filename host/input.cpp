@@ -110,9 +110,7 @@ void ZuGlfwGame::DeliverWaitingReleases() {
   for (int button = 0; button <= 2; ++button) {
     if (!(_buttonsReleaseWaiting & 1 << button)) continue;
     _buttonsReleaseWaiting &= ~(1 << button);
-    int x, y;
-    glfw2().GetMousePos(&x, &y);
-    MouseEvent(5, button, static_cast<float>(x), static_cast<float>(y));
+    MouseEvent(5, button, _waitingAt[button][0], _waitingAt[button][1]);
   }
 }
 
@@ -132,14 +130,18 @@ void ZuGlfwGame::OnChar(int character, int action) {
 }
 
 void ZuGlfwGame::OnMouseButton(int button, int action) {
-  if (button < 0 || button > 2) return;
   int x, y;
   glfw2().GetMousePos(&x, &y);
+  ButtonEvent(button, action, static_cast<float>(x), static_cast<float>(y));
+}
+
+void ZuGlfwGame::ButtonEvent(int button, int action, float x, float y) {
+  if (button < 0 || button > 2) return;
   const int bit = 1 << button;
   if (action == GLFW2_PRESS) {
     if (_buttonsReleaseWaiting & bit) { // a second click before the update: both count
       _buttonsReleaseWaiting &= ~bit;
-      MouseEvent(5, button, static_cast<float>(x), static_cast<float>(y));
+      MouseEvent(5, button, _waitingAt[button][0], _waitingAt[button][1]);
     }
     _buttonsDown |= bit;
     _buttonsPressedSinceUpdate |= bit;
@@ -147,10 +149,11 @@ void ZuGlfwGame::OnMouseButton(int button, int action) {
     _buttonsDown &= ~bit;
     if (_buttonsPressedSinceUpdate & bit) { // the update sees the click, then the release
       _buttonsReleaseWaiting |= bit;
+      _waitingAt[button][0] = x, _waitingAt[button][1] = y;
       return;
     }
   }
-  MouseEvent(action == GLFW2_PRESS ? 4 : 5, button, static_cast<float>(x), static_cast<float>(y));
+  MouseEvent(action == GLFW2_PRESS ? 4 : 5, button, x, y);
 }
 
 void ZuGlfwGame::OnMousePos(int x, int y) { MouseEvent(6, -1, static_cast<float>(x), static_cast<float>(y)); }
