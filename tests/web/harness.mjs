@@ -160,10 +160,10 @@ export class GamePage {
   async frame() {
     return Frame.fromPng(await this.page.screenshot({type: 'png', optimizeForSpeed: true}));
   }
-  // The first screenshot that passes `test`; throws naming `what` after `ms`.
-  async waitFrame(test, {ms = 20000, what = 'a picture'} = {}) {
+  // The first screenshot that passes `test`; throws naming `what` (and `explain()`) after `ms`.
+  async waitFrame(test, {ms = 20000, what = 'a picture', explain = null} = {}) {
     let last = null;
-    await waitFor(async () => test(last = await this.frame()), {ms, what});
+    await waitFor(async () => test(last = await this.frame()), {ms, what, explain});
     return last;
   }
   async waitMenu(from = 0) {
@@ -177,15 +177,24 @@ export class GamePage {
 
 // A test file's server and browser, started before its tests and stopped after them (a failing
 // start fails every test of the file). `server.slow` as startServer's; `browser` as launchBrowser's.
+// Hooks of the file's own that need them await env.ready(); env.cleanup(fn) runs fn after the
+// tests, before the browser closes.
 export function useBrowser({server: serverOptions = {}, browser: browserOptions = {}} = {}) {
-  const env = {root: null, server: null, browser: null, url: (page = '') => env.server.url + page};
-  let closeBrowser = null;
-  before(async () => {
-    env.root = webRoot();
-    env.server = await startServer(env.root, serverOptions);
-    ({browser: env.browser, close: closeBrowser} = await launchBrowser(browserOptions));
-  });
+  let closeBrowser = null, starting = null;
+  const cleanups = [];
+  const env = {
+    cleanup: fn => cleanups.push(fn),
+    root: null, server: null, browser: null,
+    url: (page = '') => env.server.url + page,
+    ready: () => (starting ??= (async () => {
+      env.root = webRoot();
+      env.server = await startServer(env.root, serverOptions);
+      ({browser: env.browser, close: closeBrowser} = await launchBrowser(browserOptions));
+    })()),
+  };
+  before(() => env.ready());
   after(async () => {
+    for (const fn of cleanups.splice(0)) await fn();
     if (closeBrowser) await closeBrowser();
     if (env.server) await env.server.close();
   });
