@@ -87,11 +87,13 @@ function readSave() {
 
 // One page of the game in a browser context: everything it printed (`lines`), its errors.
 export class GamePage {
-  // `before`: functions run in the page before its scripts (with `arg`); `touch`: a touch screen.
-  static async open(context, url, {viewport = {width: 640, height: 480}, touch = false, before = [], arg} = {}) {
+  // `before`: functions run in the page before its scripts (with `arg`); `touch`: a touch screen;
+  // `mobile`: the page's viewport tag applies, as on a phone.
+  static async open(context, url, {viewport = {width: 640, height: 480}, touch = false, mobile = false, before = [],
+                                   arg} = {}) {
     const page = await context.newPage();
     const game = new GamePage(page, url, await page.createCDPSession());
-    await page.setViewport({...viewport, hasTouch: touch, isMobile: false});
+    await page.setViewport({...viewport, hasTouch: touch, isMobile: mobile});
     for (const script of before) await page.evaluateOnNewDocument(script, arg);
     await game.load();
     return game;
