@@ -88,12 +88,17 @@ function readSave() {
 // One page of the game in a browser context: everything it printed (`lines`), its errors.
 export class GamePage {
   // `before`: functions run in the page before its scripts (with `arg`); `touch`: a touch screen;
-  // `mobile`: the page's viewport tag applies, as on a phone.
+  // `mobile`: the page's viewport tag applies, as on a phone; `missing`: the files (ends of their
+  // addresses) answered "404 Not Found".
   static async open(context, url, {viewport = {width: 640, height: 480}, touch = false, mobile = false, before = [],
-                                   arg} = {}) {
+                                   arg, missing = []} = {}) {
     const page = await context.newPage();
     const game = new GamePage(page, url, await page.createCDPSession());
     await page.setViewport({...viewport, hasTouch: touch, isMobile: mobile});
+    if (missing.length) {
+      await page.setRequestInterception(true);
+      page.on('request', r => (missing.some(m => r.url().endsWith(m)) ? r.respond({status: 404, body: ''}) : r.continue()));
+    }
     for (const script of before) await page.evaluateOnNewDocument(script, arg);
     await game.load();
     return game;

@@ -1,6 +1,7 @@
 // tests/web/loading.test.mjs — the page loading: the download's progress, the start overlay with
-// the game already running behind it, the first key kept from the game, the menu's pixels; writes
-// the README's picture of the menu (screenshots/web-menu.png in the build folder).
+// the game already running behind it, the first key kept from the game, the menu's pixels, and a
+// file that does not come ending the loading with a report; writes the README's picture of the
+// menu (screenshots/web-menu.png in the build folder).
 // Depends on: harness.mjs, frame.mjs.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -97,3 +98,24 @@ test('the page loads with progress, waits behind its overlay with the menu runni
                   {ms: 3000, what: 'the wheel on 30 seconds after the second Up'});
   });
 });
+
+// What the end screen shows.
+const endScreen = () => ({state: document.body.dataset.state, end: !document.getElementById('end').classList.contains('hidden'),
+                          thanks: document.getElementById('thanks').textContent,
+                          report: document.getElementById('report').classList.contains('hidden') ? null
+                                                                                              : document.getElementById('report').textContent});
+
+for (const [file, named] of [['lexorm.data', /lexorm\.data/], ['lexorm.js', /lexorm\.js/], ['lexorm.wasm', /wasm/]]) {
+  test(`${file} answered "not found" ends the loading on the error screen, which names it`, {timeout: 30000},
+       async () => {
+    await withGame(env.browser, env.url(), {missing: [`/${file}`]}, async game => {
+      await game.waitState('failed', 10000);
+      const seen = await game.run(endScreen);
+      assert.equal(seen.end, true, 'the end screen');
+      assert.equal(seen.thanks, 'The game stopped with an error');
+      assert.match(seen.report || '', named, 'the report');
+      // The missing file's own uncaught error is what this test is about; any other fails it.
+      game.errors = game.errors.filter(e => !named.test(e));
+    });
+  });
+}
