@@ -60,7 +60,7 @@ export async function launchBrowser({extraArgs = [], ignoreDefaultArgs = []} = {
   };
 }
 
-// The saved state as the page's storage holds it: {timestamp, text}, or null when there is none.
+// The saved state as the page's storage holds it: {timestamp, mode, text}, or null when there is none.
 // A database that does not exist yet is not made.
 function readSave() {
   return new Promise((resolve, reject) => {
@@ -79,7 +79,7 @@ function readSave() {
       get.onsuccess = () => {
         db.close();
         const v = get.result;
-        resolve(v ? {timestamp: Number(v.timestamp), text: new TextDecoder().decode(v.contents)} : null);
+        resolve(v ? {timestamp: Number(v.timestamp), mode: v.mode, text: new TextDecoder().decode(v.contents)} : null);
       };
     };
   });
