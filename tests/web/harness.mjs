@@ -36,7 +36,7 @@ const ARGS = [
 ];
 
 // Headless Chromium with a fresh profile folder, removed again by close().
-export async function launchBrowser({extraArgs = [], ignoreDefaultArgs = []} = {}) {
+export async function launchBrowser({extraArgs = []} = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lexorm-web-'));
   let browser;
   try {
@@ -45,7 +45,6 @@ export async function launchBrowser({extraArgs = [], ignoreDefaultArgs = []} = {
       headless: true,
       userDataDir: profile,
       args: [...ARGS, ...extraArgs],
-      ignoreDefaultArgs,
     });
   } catch (e) {
     fs.rmSync(profile, {recursive: true, force: true});
@@ -162,7 +161,6 @@ export class GamePage {
     await m.up();
     await sleep(100);
   }
-  click(x, y) { return this.drag([[x, y]]); }
 
   async frame() {
     return Frame.fromPng(await this.page.screenshot({type: 'png', optimizeForSpeed: true}));
