@@ -101,9 +101,12 @@ perf: bench-build
 # The browser build (emscripten, in $(BUILD_WEB)): index.html, lexorm.js, lexorm.wasm and
 # lexorm.data, plus robot/ (the same page with a word list of every two- and three-letter chain)
 # for the web tests. The data come from the desktop build's generator ($(BUILD)/web-data).
-# `make web-run` serves the page on 127.0.0.1; `make test-web` drives it in headless Chromium;
-# `make web-perf` measures it against a bare emscripten page drawing the same quads.
-.PHONY: web web-run test-web web-perf web-deps
+# `make web-run` serves the page on 127.0.0.1; `make test-web` drives it in headless Chromium
+# (tests/web, one file at a time: one measures the update rate) and writes the menu's picture to
+# $(BUILD_WEB)/screenshots/web-menu.png; `make web-screenshot` runs only the test that takes it and
+# copies it, shrunk by optipng, to docs/screenshots; `make web-perf` measures the page against a
+# bare emscripten page drawing the same quads.
+.PHONY: web web-run test-web web-screenshot web-perf web-deps
 WEB_ENV = NODE_PATH=/usr/share/nodejs
 web: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target data
@@ -121,6 +124,12 @@ web-deps:
 
 test-web: web web-deps
 	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) npm test
+
+web-screenshot: web web-deps
+	rm -f $(BUILD_WEB)/screenshots/web-menu.png
+	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) node --test loading.test.mjs
+	optipng -quiet -o5 -strip all $(BUILD_WEB)/screenshots/web-menu.png
+	cp $(BUILD_WEB)/screenshots/web-menu.png docs/screenshots/
 
 web-perf: web web-deps
 	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) node perf/perf.mjs

@@ -16,12 +16,12 @@
 
 // web_library.js
 extern "C" {
-int lexorm_web_fit_canvas();                  // 1 when the canvas's pixel size changed
-int lexorm_web_fullscreen(int wanted);        // -1 asks nothing; 1 or 0 while in or out
-void lexorm_web_screen_size(int* w, int* h);  // the screen in device pixels, capped as the canvas
-void lexorm_web_sync_save();                  // the save folder written back to IndexedDB
-void lexorm_web_ended(int status);            // the page's end screen, once saves are written
-void lexorm_web_take_touches();               // emscripten's GLFW leaves touches to the host
+int lexorm_web_fit_canvas();                 // 1 when the canvas's pixel size changed
+int lexorm_web_fullscreen(int wanted);       // -1 asks nothing; 1 or 0 while in or out
+void lexorm_web_screen_size(int* w, int* h); // the screen in device pixels, capped as the canvas
+void lexorm_web_sync_save();                 // the save folder written back to IndexedDB
+void lexorm_web_ended(int status);           // the page's end screen, once saves are written
+void lexorm_web_take_touches();              // emscripten's GLFW leaves touches to the host
 }
 
 ZuWebGame* ZuWebGame::_webGame;
@@ -165,6 +165,18 @@ void ZuWebGame::Turn() {
     RenderGame();
     _drawn = true;
   });
+}
+
+void ZuWebGame::UpdateGame() {
+  if (_started && !_suspended) ++_updateCount;
+  ZuGlfwGame::UpdateGame();
+}
+
+// For the page's tests: the updates run so far, as Module._lexorm_web_update_count(). The game
+// prints nothing per update and its clock also follows real time, so only this count shows how
+// many updates a second the loop runs whatever the display's frame rate.
+extern "C" EMSCRIPTEN_KEEPALIVE double lexorm_web_update_count() {
+  return ZuWebGame::_webGame ? ZuWebGame::_webGame->UpdateCount() : 0;
 }
 
 void ZuWebGame::SetPageState(bool visible, bool focused) {

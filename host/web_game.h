@@ -24,6 +24,7 @@ public:
   static int Main(int argc, char** argv);
 
   void Run() override;
+  void UpdateGame() override;
   int SaveState(const String& state) override;
   void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth, int stencil,
                      bool fullscreen) override;
@@ -45,6 +46,8 @@ public:
   void SetPageState(bool visible, bool focused);
   // The first finger plays as the mouse: 4 press, 6 move, 5 release, at canvas pixels.
   void Finger(int event, float x, float y);
+  // The updates the game has run since the page loaded (the page's tests read it).
+  double UpdateCount() const { return _updateCount; }
 
 protected:
   String ProgramFolder() override { return String(); } // the data are packed at /data
@@ -56,4 +59,5 @@ private:
   bool _ended = false;
   bool _visible = true, _focused = true;
   bool _drawn = false; // the canvas shows the game's state as it is
+  double _updateCount = 0;
 };

@@ -5,6 +5,10 @@
 
 Module['preRun'] = Module['preRun'] || [];
 Module['preRun'].push(function() {
+  // The standard streams first, as 0, 1 and 2: a damaged save can leave its file open as it fails
+  // to load, and opened before them it would take standard input's number and send the game's
+  // output nowhere.
+  FS.init();
   FS.mkdir('/save');
   FS.mount(IDBFS, {}, '/save');
   FS.chdir('/save');
