@@ -198,8 +198,9 @@ void ZuWebGame::SetPageState(bool visible, bool focused) {
 
 void ZuWebGame::Finger(int event, float x, float y) {
   Entry([=] {
-    if (event != 6) MouseEvent(6, -1, x, y); // the pointer is there before the press or release
-    MouseEvent(event, event == 6 ? -1 : 0, x, y);
+    MouseEvent(6, -1, x, y); // the pointer is there before a press or a release
+    // As the left button: a tap that lifts before an update is let go after it.
+    if (event != 6) ButtonEvent(0, event == 4 ? GLFW2_PRESS : GLFW2_RELEASE, x, y);
   });
 }
 
