@@ -5,6 +5,7 @@ BUILD_BENCH  ?= build-bench
 BUILD_TSAN   ?= build-tsan
 BUILD_FUZZ   ?= build-fuzz
 BUILD_WEB    ?= build-web
+BUILD_PKG    ?= build-package
 WEB_PORT     ?= 8080
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= 20000
@@ -34,7 +35,7 @@ run: build
 # twice in one folder), which has a target of its own. scripts/ctest-strict.sh fails a run in which
 # any test was skipped, disabled or not run, or no test matched.
 test: build
-	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300 -LE faults
+	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300 -LE 'faults|package'
 
 test-faults: build
 	scripts/with-display.sh scripts/ctest-strict.sh --test-dir $(BUILD) -L faults --output-on-failure --timeout 300
@@ -143,7 +144,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN) $(BUILD_FUZZ) $(BUILD_WEB)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_BENCH) $(BUILD_TSAN) $(BUILD_FUZZ) $(BUILD_WEB) $(BUILD_PKG)
 
 # `make install`: the program and its data under $(PREFIX)/lib/lexorm, the `lexorm` launcher in
 # $(PREFIX)/bin (it runs the game in ~/.local/state/lexorm, where the progress is saved), the
@@ -155,11 +156,26 @@ clean:
 # when given on the command line), and never the players' saved progress.
 PREFIX           ?= /usr/local
 INSTALL_MANIFEST ?= $(BUILD)/install_manifest.txt
-.PHONY: install uninstall
+.PHONY: install uninstall package test-package
 install:
 	@if [ ! -f "$(BUILD)/cmake_install.cmake" ] || [ ! -x "$(BUILD)/lexorm" ] || [ ! -f "$(BUILD)/data/Lexorm.txt" ]; then \
 	  echo "make install: the game is not built in $(BUILD): run make first (as yourself, not as root)" >&2; exit 1; fi
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# `make package`: build/lexorm_<version>_amd64.deb, from a Release build of the program and its
+# data in $(BUILD_PKG) laid out as Debian's games are (cmake/package.cmake); `make test-package`
+# checks it (label `package`: lintian, its contents, an install, a game and a purge as root).
+package: deps
+	cmake -S . -B $(BUILD_PKG) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLEXORM_DEBIAN_LAYOUT=ON \
+	  -DLEXORM_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_PKG) -j $(JOBS)
+	mkdir -p $(BUILD)
+	cd $(BUILD_PKG) && cpack -G DEB -B $(abspath $(BUILD))
+	rm -rf $(BUILD)/_CPack_Packages
+	@ls -l $(BUILD)/lexorm_*.deb
+
+test-package: package build
+	scripts/with-display.sh ctest --test-dir $(BUILD) -L package --output-on-failure --timeout 600
 
 uninstall:
 	DESTDIR="$(DESTDIR)" scripts/uninstall.sh "$(INSTALL_MANIFEST)" \

@@ -19,6 +19,8 @@ packages=(
   clang libclang-rt-14-dev
   # the browser build and its tests (make web, make test-web)
   emscripten chromium
+  # the Debian package and its checks (make package, make test-package)
+  dpkg-dev fakeroot file lintian appstream man-db
 )
 
 missing=()

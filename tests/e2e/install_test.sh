@@ -15,6 +15,10 @@ cmake --install "$build" --component lexorm --prefix "$prefix" >"$tmp/install.lo
 check "the launcher names the installed program" grep -qF "program='$prefix/lib/lexorm/lexorm'" "$prefix/bin/lexorm"
 check "the installed word list is the built one" cmp "$build/data/Lexorm.txt" "$prefix/lib/lexorm/data/Lexorm.txt"
 check "desktop-file-validate accepts the entry" desktop-file-validate "$desktop"
+check "the project's licence is installed" cmp "$src/LICENSE" "$prefix/share/doc/lexorm/LICENSE"
+check "so is the word list's" cmp "$build/data/WORDS-LICENSE.txt" "$prefix/share/doc/lexorm/WORDS-LICENSE.txt"
+check "so are the manual page and the AppStream entry" \
+  test -s "$prefix/share/man/man6/lexorm.6.gz" -a -s "$prefix/share/metainfo/org.lexorm.Lexorm.metainfo.xml"
 check "the entry starts lexorm with its icon, as a game" \
   test "$(grep -cxE 'Exec=lexorm|Icon=lexorm|Categories=(.*;)?Game;.*' "$desktop")" = 3
 
