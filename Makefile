@@ -1,4 +1,5 @@
 # Front end over CMake. `make run` and `make test` each install what is missing first.
+SHELL        := bash
 BUILD        ?= build
 BUILD_SAN    ?= build-sanitize
 BUILD_BENCH  ?= build-bench
@@ -123,8 +124,11 @@ web-run: web
 web-deps:
 	cd tests/web && npm ci --no-audit --no-fund
 
+# As with ctest-strict.sh, a run in which a test was skipped or left to do fails.
 test-web: web web-deps
-	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) npm test
+	cd tests/web && set -o pipefail && LEXORM_WEB=$(abspath $(BUILD_WEB)) npm test 2>&1 | tee $(abspath $(BUILD_WEB))/test-web.log
+	@grep -qx '# skipped 0' $(BUILD_WEB)/test-web.log && grep -qx '# todo 0' $(BUILD_WEB)/test-web.log || \
+	  { echo "test-web: a test was skipped or left to do"; exit 1; }
 
 web-screenshot: web web-deps
 	rm -f $(BUILD_WEB)/screenshots/web-menu.png
