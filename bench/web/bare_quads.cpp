@@ -9,6 +9,7 @@
 #include <GLFW/glfw3.h>
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,13 +19,18 @@
 
 namespace {
 
-// Quads per draw call in one frame of the game at 640 x 480, in the order it draws them. Measured
-// in headless Chromium by counting the WebGL drawElements calls (and their indices / 6) of the
-// game's frames: in the menu at rest, 14 calls and 86 quads; in play, a 30-second game with a
-// full board, 7 calls and 180 quads. make web-perf passes the counts it measures in the same
-// run (?draws=1,1,2,... on the page's address); these are the defaults.
+// Quads per draw call in one frame of the game at 640 x 480, in the order it draws them, and the
+// pixels each of that call's quads covers on average. Measured in headless Chromium by counting
+// the WebGL drawElements calls of the game's frames (indices / 6) and the quads' corners in the
+// vertices uploaded for each: in the menu at rest, 14 calls and 86 quads covering 2.1 windows; in
+// play, a 30-second game with a full board, 7 calls and 180 quads covering 1.6 windows. make
+// web-perf passes the counts it measures in the same run (?draws=1,1,2,...&areas=309444,...
+// on the page's address); these are the defaults.
 const int kMenuDraws[] = {1, 1, 2, 31, 1, 1, 3, 1, 1, 2, 1, 2, 1, 38};
+const int kMenuAreas[] = {309444, 73728, 34320, 576,   9216, 16384, 9216,
+                          70139,  1791,  252,   12450, 1751, 2088,  520};
 const int kPlayDraws[] = {1, 101, 50, 23, 2, 2, 1};
+const int kPlayAreas[] = {309444, 43, 3378, 590, 544, 1024, 1024};
 
 // The game's batch holds at most 256 quads (1,024 vertices).
 constexpr int kMaxQuads = 256;
@@ -43,7 +49,8 @@ constexpr int kTextures = 4;
 
 struct Floor {
   GLFWwindow* window = nullptr;
-  std::vector<int> draws;
+  std::vector<int> draws; // quads a call
+  std::vector<int> areas; // pixels a quad of each call
   GLuint textures[kTextures] = {};
   Vertex vertices[kMaxQuads * 4];
   uint16_t indices[kMaxQuads * 6];
@@ -84,19 +91,20 @@ uint32_t Pack(int r, int g, int b, int a) {
   return packed;
 }
 
-// The quads of draw call `call` at the start of the batch, as the device writes them: the very
-// first quad covers the window (the backdrop), the others are 48-pixel sprites that drift.
-void PlaceQuads(Floor& f, int call, int quads, int width, int height) {
+// The quads of draw call `call` at the start of the batch, as the device writes them: squares of
+// `area` pixels (the whole window when that is larger) scattered over the window, drifting.
+void PlaceQuads(Floor& f, int call, int quads, int area, int width, int height) {
+  const bool whole = area >= width * height;
+  const float side = std::sqrt(static_cast<float>(area));
+  const int roomX = std::max(1, width - static_cast<int>(side)),
+            roomY = std::max(1, height - static_cast<int>(side));
   for (int q = 0; q < quads; ++q) {
     const int n = call * 37 + q;
-    float x0, y0, x1, y1;
-    if (call == 0 && q == 0) {
-      x0 = 0, y0 = 0, x1 = static_cast<float>(width), y1 = static_cast<float>(height);
-    } else {
-      x0 =
-          static_cast<float>((n * 37) % (width - 48)) + std::sin(static_cast<float>(f.frame + n) * 0.05f) * 4;
-      y0 = static_cast<float>((n * 53) % (height - 48));
-      x1 = x0 + 48, y1 = y0 + 48;
+    float x0 = 0, y0 = 0, x1 = static_cast<float>(width), y1 = static_cast<float>(height);
+    if (!whole) {
+      x0 = static_cast<float>((n * 37) % roomX) + std::sin(static_cast<float>(f.frame + n) * 0.05f) * 4;
+      y0 = static_cast<float>((n * 53) % roomY);
+      x1 = x0 + side, y1 = y0 + side;
     }
     const float u0 = static_cast<float>(n % 8) / 8, v0 = static_cast<float>(n / 8 % 8) / 8;
     const float u1 = u0 + 0.125f, v1 = v0 + 0.125f;
@@ -137,7 +145,7 @@ void Frame(void* floor) {
   glClear(GL_COLOR_BUFFER_BIT);
   for (std::size_t call = 0; call < f.draws.size(); ++call) {
     const int quads = f.draws[call];
-    PlaceQuads(f, static_cast<int>(call), quads, width, height);
+    PlaceQuads(f, static_cast<int>(call), quads, f.areas[call], width, height);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, f.textures[call % kTextures]);
     glDrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, f.indices);
@@ -147,33 +155,43 @@ void Frame(void* floor) {
   ++f.frame;
 }
 
-// "1,101,50" -> {1, 101, 50}; every count 1..kMaxQuads, at most 64 calls; empty when malformed.
-// "menu" and "play" are the measured frames above.
-std::vector<int> ParseDraws(const char* text) {
-  if (!std::strcmp(text, "menu")) return {std::begin(kMenuDraws), std::end(kMenuDraws)};
-  if (!std::strcmp(text, "play")) return {std::begin(kPlayDraws), std::end(kPlayDraws)};
-  std::vector<int> draws;
+// "1,101,50" -> {1, 101, 50}; each number from 1 to `most`, at most 64; empty when malformed.
+std::vector<int> ParseList(const char* text, long most) {
+  std::vector<int> list;
   for (const char* p = text; *p;) {
     char* end = nullptr;
     const long n = std::strtol(p, &end, 10);
-    if (end == p || n < 1 || n > kMaxQuads || draws.size() == 64) return {};
-    draws.push_back(static_cast<int>(n));
+    if (end == p || n < 1 || n > most || list.size() == 64 || (*end && *end != ',')) return {};
+    list.push_back(static_cast<int>(n));
     p = *end == ',' ? end + 1 : end;
-    if (*end && *end != ',') return {};
   }
-  return draws;
+  return list;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
   Floor* f = new Floor;
-  f->draws = ParseDraws("menu");
+  const char* draws = "menu";
+  const char* areas = nullptr;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--draws")) f->draws = ParseDraws(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--draws")) draws = argv[i + 1];
+    if (!std::strcmp(argv[i], "--areas")) areas = argv[i + 1];
   }
-  if (f->draws.empty()) {
-    std::puts("bare_quads: --draws takes menu, play or quad counts such as 1,101,50 (1 to 256 each)");
+  if (!std::strcmp(draws, "menu")) {
+    f->draws.assign(std::begin(kMenuDraws), std::end(kMenuDraws));
+    f->areas.assign(std::begin(kMenuAreas), std::end(kMenuAreas));
+  } else if (!std::strcmp(draws, "play")) {
+    f->draws.assign(std::begin(kPlayDraws), std::end(kPlayDraws));
+    f->areas.assign(std::begin(kPlayAreas), std::end(kPlayAreas));
+  } else {
+    f->draws = ParseList(draws, kMaxQuads);
+    f->areas.assign(f->draws.size(), 2304); // 48 x 48
+  }
+  if (areas) f->areas = ParseList(areas, 10000000);
+  if (f->draws.empty() || f->areas.size() != f->draws.size()) {
+    std::puts("bare_quads: --draws takes menu, play or quads a call (1,101,50: 1 to 256 each), then --areas "
+              "as many pixel counts, a quad's of each call");
     return 1;
   }
   for (int q = 0; q < kMaxQuads; ++q) {

@@ -122,13 +122,13 @@ async function stretch(page, seconds, during) {
     const P = window.__lexormPerf;
     return {
       script: P.script.slice(a, b), quads: P.quads.slice(a, b), other: P.otherDraws.slice(a, b),
-      recipes: P.recipes, chains: P.chains,
+      area: P.area.slice(a, b), recipes: P.recipes, callAreas: P.callAreas, chains: P.chains,
     };
   }, f0, f1);
   const frames = f1 - f0;
-  const drawn = [], drawnQuads = [];
+  const drawn = [], drawnQuads = [], drawnArea = [];
   for (let i = 0; i < frames; ++i) {
-    if (d.quads[i] > 0 || d.other[i] > 0) drawn.push(d.script[i]), drawnQuads.push(d.quads[i]);
+    if (d.quads[i] > 0 || d.other[i] > 0) drawn.push(d.script[i]), drawnQuads.push(d.quads[i]), drawnArea.push(d.area[i]);
   }
   // The recipe most frames drew with (quads per drawElements call).
   const counts = new Map();
@@ -137,11 +137,17 @@ async function stretch(page, seconds, during) {
     if (to > from && d.recipes[r][1]) counts.set(d.recipes[r][1], (counts.get(d.recipes[r][1]) || 0) + to - from);
   }
   const recipe = [...counts.entries()].sort((a, b) => b[1] - a[1])[0]?.[0] || '';
+  // The pixels a quad of each of its calls covered, on average over the page's frames so far.
+  const sums = d.callAreas[recipe];
+  const areas = sums
+    ? sums.sums.map((sum, c) => Math.max(1, Math.round(sum / sums.frames / Number(recipe.split(',')[c])))).join(',')
+    : '';
   return {
     frames, wall, fps: frames / wall, drawnFrames: drawn.length,
     drawnMs: median(drawn), drawnP95: percentile(drawn, 0.95), allMs: median(d.script),
     meanMs: d.script.reduce((a, b) => a + b, 0) / Math.max(1, frames),
-    quads: median(drawnQuads), recipe, calls: recipe ? recipe.split(',').length : 0,
+    quads: median(drawnQuads), screens: median(drawnArea) / (640 * 480), recipe, areas,
+    calls: recipe ? recipe.split(',').length : 0,
     otherDraws: median(d.other), cpuMs: median(cpu),
     metricsScriptMs: ((m1.ScriptDuration - m0.ScriptDuration) * 1000) / Math.max(1, frames),
     chains: d.chains, recipes: d.recipes,
@@ -195,11 +201,12 @@ async function gameRound(browser, base, problems) {
   }
 }
 
-// The bare page drawing `recipe` (quads per call, or the page's own 'menu' or 'play'), measured.
-async function bareStretch(browser, base, recipe, problems, seconds) {
+// The bare page drawing `recipe` (quads per call, or the page's own 'menu' or 'play'), each call's
+// quads covering `areas` pixels (one count a call; its own sizes when not given), measured.
+async function bareStretch(browser, base, recipe, areas, problems, seconds) {
   const { context, page } = await openPage(browser, problems);
   try {
-    await page.goto(`${base}bench/bare_quads.html?draws=${recipe}`);
+    await page.goto(`${base}bench/bare_quads.html?draws=${recipe}${areas ? '&areas=' + areas : ''}`);
     await waitFor(page, () => document.body.dataset.state === 'running', 20000, 'the bare page did not start');
     await page.mouse.click(320, 240);
     await sleep(WARM_S * 1000);
@@ -258,6 +265,8 @@ function report(rounds, sizes, elapsed, notes) {
     rowOf(`${where}: game, quads a frame (median)`, g.map(s => s.quads), 0);
     rowOf(`${where}: game, drawElements calls a frame`, g.map(s => s.calls), 0);
     rowOf(`${where}: bare page, quads a frame`, b.map(s => s.quads), 0);
+    rowOf(`${where}: game, pixels covered a frame, windows`, g.map(s => s.screens), 2);
+    rowOf(`${where}: bare page, pixels covered, windows`, b.map(s => s.screens), 2);
   }
   lines.push('-- start and download');
   rowOf('navigation start to "Highscores Loaded", s', rounds.map(r => r.game.nav.loaded / 1000), 2);
@@ -270,7 +279,9 @@ function report(rounds, sizes, elapsed, notes) {
   verdicts.push(sizeVerdict);
   lines.push(`download, gzip: ${fmt(total.gzip / 1e6, 3)} MB (target <= ${TARGET.gzipMB} MB) ${sizeVerdict}`);
   lines.push('');
-  lines.push(`the draw calls (quads each), last round: menu ${rounds.at(-1).game.menu.recipe}; play ${rounds.at(-1).game.play.recipe}`);
+  const last = rounds.at(-1).game;
+  lines.push(`the draw calls in the last round, quads each (pixels a quad): menu ${last.menu.recipe} (${last.menu.areas});`);
+  lines.push(`  play ${last.play.recipe} (${last.play.areas})`);
   lines.push(`chain lines printed in play, per round: ${rounds.map(r => r.game.play.chains).join(', ')}`);
   for (const note of notes) lines.push(`note: ${note}`);
   const failed = verdicts.filter(v => v === 'FAIL').length;
@@ -294,18 +305,19 @@ async function main() {
   const rounds = [];
   try {
     // The browser's first WebGL page pays for starting the GPU process: not the game's to pay.
-    await bareStretch(browser, server.url, 'menu', problems, 1);
+    await bareStretch(browser, server.url, 'menu', '', problems, 1);
     // Each round: the bare page with the menu's draw calls (as the round before measured them; the
     // page's own defaults at first), the game, then the bare page with the game's draw calls, so
     // each figure has its floor measured next to it.
-    let menuRecipe = 'menu';
+    let menuRecipe = 'menu', menuAreas = '';
     for (let r = 0; r < ROUNDS; ++r) {
-      const bareMenu = await bareStretch(browser, server.url, menuRecipe, problems, STRETCH_S);
+      const bareMenu = await bareStretch(browser, server.url, menuRecipe, menuAreas, problems, STRETCH_S);
       const game = await gameRound(browser, server.url, problems);
       if (bareMenu.recipe !== game.menu.recipe)
         problems.push(`round ${r + 1}: the bare page drew ${bareMenu.recipe} for the menu's ${game.menu.recipe}`);
       menuRecipe = game.menu.recipe;
-      const barePlay = await bareStretch(browser, server.url, game.play.recipe, problems, STRETCH_S);
+      menuAreas = game.menu.areas;
+      const barePlay = await bareStretch(browser, server.url, game.play.recipe, game.play.areas, problems, STRETCH_S);
       const bare = { menu: bareMenu, play: barePlay };
       console.log(`round ${r + 1}/${ROUNDS}: menu ${fmt(game.menu.drawnMs, 3)} ms a frame (bare page ${fmt(bare.menu.drawnMs, 3)}), ` +
                   `play ${fmt(game.play.drawnMs, 3)} ms (bare page ${fmt(bare.play.drawnMs, 3)}); menu drawn at ${fmt(game.nav.drawn / 1000)} s`);
