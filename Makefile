@@ -136,8 +136,10 @@ web-screenshot: web web-deps
 	optipng -quiet -o5 -strip all $(BUILD_WEB)/screenshots/web-menu.png
 	cp $(BUILD_WEB)/screenshots/web-menu.png docs/screenshots/
 
+# The game's frames against build-web/bench/bare_quads.html in one headless Chromium run; the table
+# goes to $(BUILD_WEB)/web-perf.txt (bench/web/perf.mjs; WEB_PERF_ROUNDS, WEB_PERF_SECONDS).
 web-perf: web web-deps
-	cd tests/web && LEXORM_WEB=$(abspath $(BUILD_WEB)) node perf/perf.mjs
+	node bench/web/perf.mjs $(abspath $(BUILD_WEB))
 
 data-preview: build
 	cmake --build $(BUILD) --target data-preview

@@ -9,6 +9,9 @@ mergeInto(LibraryManager.library, {
   $LexormWeb: {
     maxSide: 1230,
     fullscreenPending: -1, // the state asked for while the browser has not answered yet
+    fitWanted: true, // the page was resized or went in or out of full screen since the last fit
+    fitRatio: 0,     // the device pixel ratio at the last fit
+    fitWatched: false,
     syncing: false,
     syncAgain: false,
     endStatus: null,
@@ -22,6 +25,23 @@ mergeInto(LibraryManager.library, {
     },
 
     isFullscreen: function() { return document.fullscreenElement === Module['canvas']; },
+
+    // Fitting reads the page's size and the canvas's style, some 40 microseconds a turn: it is done
+    // again only after the page was resized, went in or out of full screen or changed its pixel
+    // ratio (a zoom, another screen; not always told by an event, so read every turn).
+    fitDue: function() {
+      if (!LexormWeb.fitWatched) {
+        LexormWeb.fitWatched = true;
+        var wanted = function() { LexormWeb.fitWanted = true; };
+        window.addEventListener('resize', wanted);
+        document.addEventListener('fullscreenchange', wanted);
+      }
+      var ratio = window.devicePixelRatio || 1;
+      if (!LexormWeb.fitWanted && ratio === LexormWeb.fitRatio) return false;
+      LexormWeb.fitWanted = false;
+      LexormWeb.fitRatio = ratio;
+      return true;
+    },
 
     endWhenWritten: function() {
       if (LexormWeb.syncing) return; // the write in flight ends the game when done
@@ -41,6 +61,7 @@ mergeInto(LibraryManager.library, {
   // follows the canvas's pixel size as emscripten's own resize would report it.
   lexorm_web_fit_canvas__deps: ['$LexormWeb', '$GLFW'],
   lexorm_web_fit_canvas: function() {
+    if (!LexormWeb.fitDue()) return 0;
     var canvas = Module['canvas'];
     var W = window.innerWidth, H = window.innerHeight, cssW = W, cssH = H;
     if (!LexormWeb.isFullscreen()) {
