@@ -7,8 +7,9 @@ src=${1:?usage: install_test.sh SOURCE_DIR BUILD_DIR} build=${2:?usage: install_
 [[ -n ${DISPLAY:-} ]] || { echo "install test: no DISPLAY (run it through scripts/with-display.sh)"; exit 1; }
 failures=0
 check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi; }
-tmp=$(mktemp -d /tmp/lexorm-install-XXXXXX) game=""
-trap '[[ -n $game ]] && kill -9 $game 2>/dev/null; rm -rf "$tmp"' EXIT
+source "$src/tests/support/play_to_menu.sh"
+tmp=$(mktemp -d /tmp/lexorm-install-XXXXXX) game_pid=""
+trap '[[ -n $game_pid ]] && kill -9 $game_pid 2>/dev/null; rm -rf "$tmp"' EXIT
 prefix=$tmp/prefix desktop=$tmp/prefix/share/applications/lexorm.desktop
 cmake --install "$build" --component lexorm --prefix "$prefix" >"$tmp/install.log" 2>&1 ||
   { cat "$tmp/install.log"; echo "FAIL: cmake --install"; exit 1; }
@@ -25,24 +26,14 @@ check "the entry starts lexorm with its icon, as a game" \
 # Started from a folder of its own with only a temporary HOME and the display; F4 at the menu.
 home=$tmp/home work=$tmp/work
 mkdir -p "$home" "$work"
-(cd "$work" && exec env -i DISPLAY="$DISPLAY" PATH=/usr/bin:/bin ALSOFT_DRIVERS=null HOME="$home" \
-  "$prefix/bin/lexorm") < <(exec sleep 60 >/dev/null 2>&1) >"$tmp/out.txt" 2>&1 & # input: a pipe nobody writes
-game=$! window=""
-for ((i = 0; i < 150 && ${#window} == 0; ++i)); do
-  sleep 0.1
-  grep -q "Highscores Loaded" "$tmp/out.txt" && window=$(xdotool search --onlyvisible --pid "$game" | head -n 1)
-done
-check "the installed game reached its menu" test -n "$window"
-check "the launcher gave the game /dev/null for standard input" test "$(readlink "/proc/$game/fd/0")" = /dev/null
-for ((i = 0; i < 20 && ${#window} > 0; ++i)); do # again while the menu may still be settling
-  xdotool windowfocus "$window" key F4 2>/dev/null
-  sleep 0.5
-  kill -0 "$game" 2>/dev/null || break
-done
-kill -0 "$game" 2>/dev/null && kill -9 "$game"
-wait "$game"
-check "F4 ended the game with status 0" test $? -eq 0
-game="" state=$home/.local/state/lexorm
+in_work() { cd "$work" && exec "$@" < <(exec sleep 60 >/dev/null 2>&1); } # input: a pipe nobody writes
+start_to_menu "$tmp/out.txt" in_work env -i DISPLAY="$DISPLAY" PATH=/usr/bin:/bin ALSOFT_DRIVERS=null \
+  HOME="$home" "$prefix/bin/lexorm"
+check "the installed game reached its menu" test -n "$game_window"
+check "the launcher gave the game /dev/null for standard input" test "$(readlink "/proc/$game_pid/fd/0")" = /dev/null
+quit_with_f4
+check "F4 ended the game with status 0" test "$game_status" -eq 0
+state=$home/.local/state/lexorm
 check "the game saved into ~/.local/state/lexorm, private" test "$(stat -c %a "$state")" = 700 -a -s "$state/.quokkastate"
 check "and nowhere else" test "$(find "$tmp" -name .quokkastate)" = "$state/.quokkastate"
 check "the data was found" test "$(grep -ci 'not found\|cannot' "$tmp/out.txt")" = 0

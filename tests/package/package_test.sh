@@ -16,8 +16,9 @@ debs=("$build"/lexorm_*_*.deb)
 [[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || { echo "FAIL: no single package in $build: run make package first"; exit 1; }
 deb=${debs[0]}
 version=$(sed -n 's/^project(lexorm VERSION \([0-9.]*\) .*/\1/p' "$src/CMakeLists.txt")
-tmp=$(mktemp -d /tmp/lexorm-package-XXXXXX) game=""
-trap '[[ -n $game ]] && kill -9 $game 2>/dev/null; rm -rf "$tmp"' EXIT
+source "$src/tests/support/play_to_menu.sh"
+tmp=$(mktemp -d /tmp/lexorm-package-XXXXXX) game_pid=""
+trap '[[ -n $game_pid ]] && kill -9 $game_pid 2>/dev/null; rm -rf "$tmp"' EXIT
 
 case $what in
 lintian)
@@ -129,23 +130,13 @@ install)
   check "lexorm is on the PATH in /usr/games" test "$(PATH=/usr/local/bin:/usr/bin:/bin:/usr/games command -v lexorm)" = /usr/games/lexorm
   home=$tmp/home
   mkdir -p "$home"
-  (cd "$tmp" && exec env -i DISPLAY="$DISPLAY" PATH=/usr/bin:/bin:/usr/games ALSOFT_DRIVERS=null HOME="$home" \
-    lexorm) >"$tmp/out.txt" 2>&1 &
-  game=$! window=""
-  for ((i = 0; i < 150 && ${#window} == 0; ++i)); do
-    sleep 0.1
-    grep -q "Highscores Loaded" "$tmp/out.txt" && window=$(xdotool search --onlyvisible --pid "$game" | head -n 1)
-  done
-  check "the installed game reached its menu" test -n "$window"
-  for ((i = 0; i < 20 && ${#window} > 0; ++i)); do # again while the menu may still be settling
-    xdotool windowfocus "$window" key F4 2>/dev/null
-    sleep 0.5
-    kill -0 "$game" 2>/dev/null || break
-  done
-  kill -0 "$game" 2>/dev/null && kill -9 "$game"
-  wait "$game"
-  check "F4 ended the game with status 0" test $? -eq 0
-  game="" state=$home/.local/state/lexorm/.quokkastate
+  in_tmp() { cd "$tmp" && exec "$@"; }
+  start_to_menu "$tmp/out.txt" in_tmp env -i DISPLAY="$DISPLAY" PATH=/usr/bin:/bin:/usr/games ALSOFT_DRIVERS=null \
+    HOME="$home" lexorm
+  check "the installed game reached its menu" test -n "$game_window"
+  quit_with_f4
+  check "F4 ended the game with status 0" test "$game_status" -eq 0
+  state=$home/.local/state/lexorm/.quokkastate
   check "the game saved into ~/.local/state/lexorm" test -s "$state"
   check "the data was found" test "$(grep -ci 'not found\|cannot' "$tmp/out.txt")" = 0
   saved=$(sha256sum <"$state")
