@@ -105,6 +105,7 @@ protected:
   bool _pressedSinceUpdate[kKeyCodes] = {};
   bool _releaseWaiting[kKeyCodes] = {};
   int _buttonsPressedSinceUpdate = 0, _buttonsReleaseWaiting = 0; // bit a mouse button
+  bool _pressedAny = false;                                       // any of them since the last update
   float _waitingAt[3][2] = {};                                    // where each waiting release was
   void DeliverWaitingReleases();
   // A mouse button (0..2) pressed or let go at a place: the window's button, or a finger.

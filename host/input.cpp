@@ -88,7 +88,7 @@ void ZuGlfwGame::OnKey(int key, int action) {
       _releaseWaiting[code] = false;
       KeyEvent(2, code);
     }
-    _pressedSinceUpdate[code] = true;
+    _pressedSinceUpdate[code] = _pressedAny = true;
     KeyEvent(1, code);
     if (int ch = KeyToChar(code)) KeyEvent(3, ch);
   } else if (action == GLFW2_RELEASE) {
@@ -100,6 +100,8 @@ void ZuGlfwGame::OnKey(int key, int action) {
 }
 
 void ZuGlfwGame::DeliverWaitingReleases() {
+  if (!_pressedAny) return; // the common update: nothing pressed since the last one
+  _pressedAny = false;
   for (int code = 0; code < kKeyCodes; ++code) {
     _pressedSinceUpdate[code] = false;
     if (!_releaseWaiting[code]) continue;
@@ -145,6 +147,7 @@ void ZuGlfwGame::ButtonEvent(int button, int action, float x, float y) {
     }
     _buttonsDown |= bit;
     _buttonsPressedSinceUpdate |= bit;
+    _pressedAny = true;
   } else {
     _buttonsDown &= ~bit;
     if (_buttonsPressedSinceUpdate & bit) { // the update sees the click, then the release

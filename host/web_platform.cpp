@@ -24,11 +24,8 @@ EM_JS(void, web_open_tab, (const char* url), {
 });
 // clang-format on
 
-bool OpenInBrowser(const std::string& url, std::string* error) {
-  if (url.find('\0') != std::string::npos) {
-    if (error) *error = "the address holds a NUL";
-    return false;
-  }
+// The host hands over only addresses it checked: http or https, no control characters.
+bool OpenInBrowser(const std::string& url, std::string*) {
   web_open_tab(url.c_str());
   return true;
 }

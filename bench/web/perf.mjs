@@ -8,14 +8,14 @@
 // exits 1 when a target is missed, 2 when the run itself fails.
 // Usage: node bench/web/perf.mjs [web folder, default $LEXORM_WEB or build-web]
 //   WEB_PERF_ROUNDS (5), WEB_PERF_SECONDS (4: the menu's and the bare page's stretches; play 3 times as long)
-// Depends on: serve.mjs, frame_probe.js, puppeteer-core (tests/web/node_modules), /usr/bin/chromium.
+// Depends on: tests/web/server.mjs, frame_probe.js, puppeteer-core (tests/web/node_modules), /usr/bin/chromium.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import { createRequire } from 'node:module';
 import { fileURLToPath } from 'node:url';
-import { serveFolder } from './serve.mjs';
+import { startServer } from '../../tests/web/server.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const puppeteer = createRequire(path.join(here, '../../tests/web/package.json'))('puppeteer-core');
@@ -299,7 +299,7 @@ async function main() {
   }
   const began = Date.now();
   const sizes = downloadSizes();
-  const server = await serveFolder(webDir);
+  const server = await startServer(path.resolve(webDir), {isolated: true});
   const { browser, userDataDir } = await launch();
   const problems = [];
   const rounds = [];

@@ -208,12 +208,14 @@ export function useBrowser({server: serverOptions = {}, browser: browserOptions 
 
 // The game's page at `url` in a browser context of its own (its own storage), handed to `body`;
 // the context is closed after it. Uncaught errors of the page fail the test; any failure tells
-// what the page printed last.
+// what the page printed last. `options.setUp(context)` runs first, before the game's page opens.
 export async function withGame(browser, url, options, body) {
   const context = await browser.createBrowserContext();
   let game = null;
   try {
-    game = await GamePage.open(context, url, options);
+    const {setUp, ...open} = options || {};
+    if (setUp) await setUp(context);
+    game = await GamePage.open(context, url, open);
     await body(game, context);
     assert.deepEqual(game.errors, [], 'uncaught errors in the page');
   } catch (e) {

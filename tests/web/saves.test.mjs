@@ -4,7 +4,7 @@
 import assert from 'node:assert/strict';
 import {test} from 'node:test';
 
-import {GamePage, useBrowser, waitFor} from './harness.mjs';
+import {useBrowser, waitFor, withGame} from './harness.mjs';
 import {stateProblems} from './state.mjs';
 
 const env = useBrowser();
@@ -48,18 +48,16 @@ const CASES = [
 for (const {name, record, says, saves} of CASES) {
   test(`${name} in the page's storage: the game starts, prints, says so and ${saves ? 'saves a whole state' : 'keeps it'}`,
        {timeout: 40000}, async () => {
-    const context = await env.browser.createBrowserContext();
-    let game = null;
-    try {
-      // A page of the game's origin, without the game, puts the record in its storage.
-      const setUp = await context.newPage();
-      await setUp.setRequestInterception(true);
-      setUp.on('request', r => r.respond({status: 200, contentType: 'text/html', body: '<!doctype html><title>-</title>'}));
-      await setUp.goto(env.url('no-game-here'));
-      await setUp.evaluate(plant, record);
-      await setUp.close();
-
-      game = await GamePage.open(context, env.url());
+    // A page of the game's origin, without the game, puts the record in its storage first.
+    const setUp = async context => {
+      const page = await context.newPage();
+      await page.setRequestInterception(true);
+      page.on('request', r => r.respond({status: 200, contentType: 'text/html', body: '<!doctype html><title>-</title>'}));
+      await page.goto(env.url('no-game-here'));
+      await page.evaluate(plant, record);
+      await page.close();
+    };
+    await withGame(env.browser, env.url(), {setUp}, async game => {
       await game.start();
       await game.waitMenu(); // "Highscores Loaded" reached the console, then the menu
       await game.key('F4');
@@ -72,12 +70,6 @@ for (const {name, record, says, saves} of CASES) {
       } else {
         assert.equal(save.mode, record.mode, 'the record\'s mode');
       }
-      assert.deepEqual(game.errors, [], 'uncaught errors in the page');
-    } catch (e) {
-      if (game && e instanceof Error) e.message += `\n  the page's last lines:\n    ${game.lines.slice(-12).join('\n    ')}`;
-      throw e;
-    } finally {
-      await context.close();
-    }
+    });
   });
 }

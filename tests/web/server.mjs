@@ -22,8 +22,9 @@ export function webRoot() {
 }
 
 // `slow`: {suffix, pieces, pauseMs} sends the files ending in `suffix` in that many pieces with a
-// pause between them. Resolves to {url, close()}.
-export async function startServer(root, {slow = null} = {}) {
+// pause between them. `isolated` serves the pages cross-origin isolated, so performance.now()
+// counts in microseconds (make web-perf). Resolves to {url, close()}.
+export async function startServer(root, {slow = null, isolated = false} = {}) {
   const server = http.createServer((request, reply) => {
     let name;
     try {
@@ -47,6 +48,7 @@ export async function startServer(root, {slow = null} = {}) {
         'content-type': TYPES[path.extname(file)] || 'application/octet-stream',
         'content-length': body.length,
         'cache-control': 'no-store',
+        ...(isolated ? {'cross-origin-opener-policy': 'same-origin', 'cross-origin-embedder-policy': 'require-corp'} : {}),
       });
       if (!slow || !file.endsWith(slow.suffix)) {
         reply.end(body);
