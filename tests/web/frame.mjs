@@ -84,6 +84,9 @@ export function pauseMenu(f) {
 export const darkened = f => f.count(0, 280, 60, 400, Dark) > (60 * 120 * 9) / 10;
 // The score line's digits changed between two frames of a game.
 export const scoreDiffer = (a, b) => a.differ(b, 40, 10, 190, 44, ScoreGreen);
+// One digit of the score turning into another changes at least 32 of those pixels ("0" into "6"
+// or "9" at twice the font's size): more than 24 is a new score.
+export const newScore = (a, b) => scoreDiffer(a, b) > 24;
 // The menu back after a 30-second game: at rest, no overlay, the wheel on 30 seconds.
 export const menuBack = f => menuAtRest(f) && !darkened(f) && captionChoice(f) === 0;
 

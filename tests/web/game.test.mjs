@@ -20,7 +20,7 @@ before(async () => {
 });
 const lastLines = () => `\n  the page's last lines:\n    ${game.lines.slice(-12).join('\n    ')}`;
 const scoreChanged = before =>
-  game.waitFrame(f => F.scoreDiffer(f, before) > 40, {ms: 3000, what: 'the score line to change'});
+  game.waitFrame(f => F.newScore(f, before), {ms: 3000, what: 'the score line to change'});
 
 let total = 0, best = '', longest = '', saved = '';
 
