@@ -175,9 +175,9 @@ void ZuWebGame::Turn() {
     if (lexorm_web_fit_canvas()) _drawn = false;
     if (!_suspended) {
       SamplePads();
-      const double before = _nextUpdate;
+      const double updatesBefore = _updateCount;
       RunDueUpdates(glfw2().GetTime());
-      if (_nextUpdate != before || _updateRate == 0) _drawn = false;
+      if (_updateCount != updatesBefore) _drawn = false;
     }
     // Only a changed game is drawn again: the canvas keeps showing the last frame meanwhile.
     if (_drawn) return;

@@ -173,11 +173,7 @@ void c_HttpRequest::p_Open(const String& m, const String& u, c_IOnHttpRequestCom
   gc_assign(body, static_cast<c_DataBuffer*>(nullptr));
   bodyLength = bodyTotal = 0;
   badType = false;
-  status = -1;
-  responseText = String();
-  bytesReceived = headerBytes = 0;
-  headersDone = finished = false;
-  bodyBytes.clear();
+  ForgetReply();
   // Nothing outside visible ASCII, no port that does not exist, no host that is not a name
   // or an address, and no https address (which would go out as plain text): such a request
   // fails before it connects. Other schemes are fetched with plain HTTP.
@@ -204,6 +200,14 @@ void c_HttpRequest::p_Send2(const String& data, const String& mimeType, const St
   p_Send();
 }
 
+void c_HttpRequest::ForgetReply() {
+  status = -1;
+  responseText = String();
+  bytesReceived = headerBytes = 0;
+  headersDone = finished = false;
+  bodyBytes.clear();
+}
+
 // A request still in flight ends without an answer: its socket closes, and what it still
 // completes is ignored (the callbacks answer the current socket only). Its operations may
 // still be using the buffers, so the next request gets buffers of its own.
@@ -218,11 +222,7 @@ void c_HttpRequest::Abandon() {
 void c_HttpRequest::p_Send() {
   if (!header) p_Open(String(), String(), onComplete); // never opened: refused, as empty
   Abandon(); // sent again: the same request on a new connection, answered once
-  status = -1;
-  responseText = String();
-  bytesReceived = headerBytes = 0;
-  headersDone = finished = false;
-  bodyBytes.clear();
+  ForgetReply();
   header->p_Clear(); // the reply's lines go here
   bodyLength = body ? bodyTotal : 0;
   deadline = zu_socket_NowMs() + zu_http_deadlineMs;

@@ -85,6 +85,7 @@ private:
   std::vector<unsigned char> bodyBytes; // decoded once, when the request finishes
 
   void Abandon();         // the request in flight, if any, ends unanswered
+  void ForgetReply();     // no status, no text, nothing received yet
   void Receive(int from); // the next read into the receive buffer from `from`
   void ReadHeaders(int offset, int count);
   void Finish(bool clean);
