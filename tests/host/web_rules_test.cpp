@@ -70,7 +70,9 @@ TEST_F(WebRules, DisplayFramesRunTheUpdatesDueOnTheClock) {
   }
 }
 
-TEST_F(WebRules, AFrameFarBehindRunsFourAndTheScheduleStartsAgain) {
+// After a second without frames (a page in the background) four run, then one a frame again;
+// without a rate each frame runs one; an update that changes the rate ends the catch-up.
+TEST_F(WebRules, AFrameFarBehindRunsFourAndARateChangeEndsTheCatchUp) {
   host.SetUpdateRate(60);
   std::vector<int> counts;
   for (double t : {100.0, 100.0 + 1 / 60.0, 101.0, 101.0 + 1 / 60.0, 101.0 + 2 / 60.0}) {
@@ -78,19 +80,12 @@ TEST_F(WebRules, AFrameFarBehindRunsFourAndTheScheduleStartsAgain) {
     host.RunDueUpdates(t);
     counts.push_back(delegate->updates - before);
   }
-  // After a second without frames (a page in the background), four, then one a frame again.
   EXPECT_EQ(counts, (std::vector<int>{1, 1, 4, 1, 1}));
-}
-
-TEST_F(WebRules, WithoutAnUpdateRateEachFrameRunsOneAndARateChangeEndsTheCatchUp) {
   host.SetUpdateRate(0);
   EXPECT_EQ(Frames(1.0 / 144, 0.1), std::vector<int>(15, 1));
   host.SetUpdateRate(60);
   host.RunDueUpdates(200);
-  int n = 0;
-  delegate->on_update = [&] {
-    if (++n == 1) host.SetUpdateRate(30);
-  };
+  delegate->on_update = [&] { host.SetUpdateRate(30); };
   const int before = delegate->updates;
   host.RunDueUpdates(201); // far behind, but the first update changes the rate
   EXPECT_EQ(delegate->updates - before, 1);
@@ -168,6 +163,7 @@ struct ClosingFake : FakeGlfw2 {
   }
 };
 
+// The window reports the full screen it was opened with.
 TEST(WindowRules, ReplacingTheWindowNeverSendsTheCloseKeyButTheCloseButtonDoes) {
   ClosingFake fake;
   glfw2_install(&fake);
@@ -177,19 +173,13 @@ TEST(WindowRules, ReplacingTheWindowNeverSendsTheCloseKeyButTheCloseButtonDoes) 
   host.SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
   host.StartGame();
   host.SetGlfwWindow(1280, 1024, 8, 8, 8, 0, 0, 0, true);
+  EXPECT_EQ(host.WindowFullscreen(), 1);
   host.SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
+  EXPECT_EQ(host.WindowFullscreen(), 0);
   EXPECT_EQ(log, Strings{"start"});
   EXPECT_EQ(fake.events->OnWindowClose(), 0) << "the host keeps the window";
   EXPECT_EQ(log, (Strings{"start", "key 1 432", "key 2 432"}));
   glfw2_install(nullptr);
-}
-
-TEST_F(WebRules, TheDesktopWindowReportsTheFullScreenItWasOpenedWith) {
-  EXPECT_EQ(host.WindowFullscreen(), 0);
-  host.SetGlfwWindow(1280, 1024, 8, 8, 8, 0, 0, 0, true);
-  EXPECT_EQ(host.WindowFullscreen(), 1);
-  host.SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
-  EXPECT_EQ(host.WindowFullscreen(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -232,7 +222,9 @@ TEST_F(StandardPadsTest, EveryButtonMeansWhatItMeansOnTheDesktop) {
   for (const auto& [standard, outputs] : cases) EXPECT_EQ(Held(standard), outputs) << "button " << standard;
 }
 
-TEST_F(StandardPadsTest, TheLeftStickReadsUpPositiveAndTheTriggersAreTheZAxes) {
+// Sticks: x right, y up positive, the triggers the z axes. A pad of another mapping passes as it
+// comes (14 buttons and 5 axes: the first layout, button 0 is A); an absent one is no pad.
+TEST_F(StandardPadsTest, SticksAndTriggersThenOtherMappingsAndAbsentPads) {
   StandardPadSample& p = Pad();
   p.axes[0] = 0.5f, p.axes[1] = -0.25f, p.axes[2] = -0.75f; // right, a quarter up; right stick left
   p.buttons[6] = true;                                      // the left trigger
@@ -242,12 +234,8 @@ TEST_F(StandardPadsTest, TheLeftStickReadsUpPositiveAndTheTriggersAreTheZAxes) {
   EXPECT_FLOAT_EQ(x[1], -0.75f);
   EXPECT_FLOAT_EQ(z[0], 1.0f);
   EXPECT_FLOAT_EQ(z[1], 0.0f);
-}
-
-TEST_F(StandardPadsTest, APadOfAnotherMappingPassesAsItComesAndAnAbsentOneIsNoPad) {
-  StandardPadSample& p = Pad();
   p.standard = false;
-  p.numButtons = 14, p.numAxes = 5; // read in the first layout then: button 0 is A
+  p.numButtons = 14, p.numAxes = 5;
   for (bool& pressed : p.buttons) pressed = false;
   p.buttons[0] = true;
   ASSERT_TRUE(Poll());

@@ -1,4 +1,4 @@
-// tests/host/window_test.cpp — a real window under X: keys and a held key from xdotool, re-opening.
+// tests/host/window_test.cpp — a real window under X: keys, a click and a held key from xdotool, re-opening.
 #include <gtest/gtest.h>
 
 #include <GLFW/glfw3.h>
@@ -49,6 +49,14 @@ TEST(Window, KeysAndHeldKeys) {
                               "key 1 123", "key 1 109",   "key 3 45",   "key 1 192", "key 3 96", "key 1 9",
                               "key 3 9",   "key 1 27",    "key 3 27",   "key 1 96",  "key 3 48", "key 1 105",
                               "key 3 57",  "key 1 36",    "key 3 65572"}));
+
+  // A click in the window: the press, then the release, where the pointer is.
+  Xdotool({"mousemove", "--window", Window(), "100", "60", "click", "1"});
+  ASSERT_TRUE(Pump(host, "mouse 5 0 100,60"));
+  Strings clicks;
+  std::copy_if(log.begin(), log.end(), std::back_inserter(clicks),
+               [](auto& e) { return e.rfind("mouse 4", 0) == 0 || e.rfind("mouse 5", 0) == 0; });
+  EXPECT_EQ(clicks, (Strings{"mouse 4 0 100,60", "mouse 5 0 100,60"}));
 
   // A held key repeats; re-opening releases it, and the new window takes keys.
   Xdotool({"keydown", "b"});

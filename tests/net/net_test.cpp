@@ -134,18 +134,6 @@ TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
   EXPECT_EQ(tcp->ConnectTo("127.0.0.1", 0) || tcp->ConnectTo("127.0.0.1", 65536), false);
   EXPECT_EQ(tcp->Receive(Buffer("", 8), 0, 0), 0);             // nothing asked, nothing waited for
   EXPECT_FALSE((new ZuSocketAddress)->Set(String("::1"), 80)); // not an IPv4 name: unresolved
-  ZuSocket* listening = new ZuSocket; // a listener takes the one connection waiting and returns
-  ZuSocketAddress* at = new ZuSocketAddress;
-  ASSERT_TRUE(listening->Open(SOCKET_STREAM) && listening->Bind(String("127.0.0.1"), 0) &&
-              listening->Listen(1));
-  listening->GetLocalAddress(at), at->Validate();
-  ASSERT_TRUE(tcp->ConnectTo("127.0.0.1", at->port));
-  auto accepted = std::make_shared<std::atomic<int>>(0); // the thread may outlive a failed wait
-  std::thread([listening, accepted] { *accepted = listening->Accept() ? 1 : -1; }).detach();
-  ASSERT_TRUE(PumpUntil([&] { return *accepted != 0; }, 2000));
-  EXPECT_EQ(*accepted, 1) << "accepted";
-  EXPECT_EQ(tcp->Send(Buffer("hi"), 0, 2), 2) << "sent";
-  EXPECT_EQ(listening->Accepted()->Receive(Buffer("", 8), 0, 8), 2) << "received by the accepted socket";
 }
 TEST_F(Sockets, TheRingHolds255OperationsAndAProtocolIsNamedExactly) {
   auto fill = [this](int n) { // connected in name only: each send fails, queued until an update
@@ -212,50 +200,47 @@ TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
     EXPECT_EQ(got.ToUtf8(), parts) << url;
   }
 }
+// A listening socket on a free port of 127.0.0.1, and a client connected to it whose receives
+// give up after 2 s.
+ZuSocket* Listener(int backlog, ZuSocketAddress* at) {
+  ZuSocket* listening = new ZuSocket;
+  EXPECT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
+              listening->Listen(backlog));
+  listening->GetLocalAddress(at), at->Validate();
+  return listening;
+}
+ZuSocket* Client(int port) {
+  zu_socket_ioTimeoutMs = 2000;
+  ZuSocket* client = new ZuSocket;
+  EXPECT_TRUE(client->Open(SOCKET_STREAM) && client->ConnectTo("127.0.0.1", port));
+  zu_socket_ioTimeoutMs = 30000;
+  return client;
+}
+bool CloseOnExec(int fd) { return fd >= 0 && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0; }
 // No descriptor outlives an exec: a program the game starts (a browser) inherits none.
 TEST_F(Sockets, EveryDescriptorIsCloseOnExec) {
-  auto closeOnExec = [](int fd) { return fd >= 0 && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0; };
   for (int kind : {SOCKET_STREAM, SOCKET_SERVER, SOCKET_DATAGRAM}) {
     ZuSocket* s = new ZuSocket;
     ASSERT_TRUE(s->Open(kind)) << kind;
-    EXPECT_TRUE(closeOnExec(s->sock)) << kind;
+    EXPECT_TRUE(CloseOnExec(s->sock)) << kind;
   }
-  ZuSocket *listening = new ZuSocket, *client = new ZuSocket;
-  ZuSocketAddress* at = new ZuSocketAddress;
-  ASSERT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
-              listening->Listen(1));
-  listening->GetLocalAddress(at), at->Validate();
-  ASSERT_TRUE(client->Open(SOCKET_STREAM) && client->ConnectTo("127.0.0.1", at->port));
-  ASSERT_TRUE(listening->Accept()); // the connection is waiting: no block
-  ZuSocket* accepted = listening->Accepted();
-  ASSERT_NE(accepted, nullptr);
-  EXPECT_TRUE(closeOnExec(accepted->sock));
 }
 // A connection Accept took and nobody took over is closed by the next Accept or the listener's Close,
 // not leaked: its peer reads the end (0); without that it would wait out its receive timeout (-1).
+// The one handed over (close-on-exec too) carries the data.
 TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOver) {
-  ZuSocket* listening = new ZuSocket;
   ZuSocketAddress* at = new ZuSocketAddress;
-  ASSERT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
-              listening->Listen(2));
-  listening->GetLocalAddress(at), at->Validate();
-  zu_socket_ioTimeoutMs = 2000; // the clients' receive timeout
-  ZuSocket *first = new ZuSocket, *second = new ZuSocket;
-  const bool connected = first->Open(SOCKET_STREAM) && first->ConnectTo("127.0.0.1", at->port) &&
-                         second->Open(SOCKET_STREAM) && second->ConnectTo("127.0.0.1", at->port);
-  zu_socket_ioTimeoutMs = 30000;
-  ASSERT_TRUE(connected);
+  ZuSocket* listening = Listener(2, at);
+  ZuSocket *first = Client(at->port), *second = Client(at->port);
   ASSERT_TRUE(listening->Accept() && listening->Accept()); // both waiting: neither blocks
   EXPECT_EQ(first->Receive(Buffer("", 8), 0, 8), 0) << "the first connection was closed";
   ZuSocket* taken = listening->Accepted();
   ASSERT_NE(taken, nullptr);
+  EXPECT_TRUE(CloseOnExec(taken->sock));
   EXPECT_EQ(second->Send(Buffer("hi"), 0, 2), 2);
   EXPECT_EQ(taken->Receive(Buffer("", 8), 0, 8), 2) << "the one handed over is the second";
-  zu_socket_ioTimeoutMs = 2000; // and the listener's Close closes one it holds
-  ZuSocket* third = new ZuSocket;
-  const bool thirdConnected = third->Open(SOCKET_STREAM) && third->ConnectTo("127.0.0.1", at->port);
-  zu_socket_ioTimeoutMs = 30000;
-  ASSERT_TRUE(thirdConnected && listening->Accept());
+  ZuSocket* third = Client(at->port); // and the listener's Close closes one it holds
+  ASSERT_TRUE(listening->Accept());
   listening->Close();
   EXPECT_EQ(third->Receive(Buffer("", 8), 0, 8), 0) << "the third connection was closed";
 }

@@ -41,11 +41,13 @@ TEST(Containers, StackGrowsChangesLengthAndCopies) {
   s->p_Push5(src, 1, 3), s->p_Push6(src, 4), s->p_Push5(src, 0, 0);
   EXPECT_EQ(s->p_Join(String("")).ToUtf8(), "pxyztXyzt");
   s->p_Clear();
-  EXPECT_TRUE(s->p_ToArray().rep == &Array<String>::nullRep && s->m_data[8].Length() == 0);
+  EXPECT_EQ(s->p_ToArray().rep, &Array<String>::nullRep);
+  EXPECT_EQ(s->m_data[8].Length(), 0) << "a cleared slot keeps its text";
   auto* objects = new Stack<Payload*>;
   objects->Push(new Payload(2));
   EXPECT_TRUE(objects->ContainsIdentical(objects->Get(0)));
-  EXPECT_FALSE(objects->ContainsIdentical(new Payload(2)) || objects->ContainsIdentical(nullptr));
+  EXPECT_FALSE(objects->ContainsIdentical(new Payload(2)));
+  EXPECT_FALSE(objects->ContainsIdentical(nullptr));
 }
 
 // Black height of a red-black subtree with keys in (lo, hi) and the right parent links; -1 if not.
@@ -81,7 +83,8 @@ TEST(Containers, MapMatchesAReferenceAndSurvivesCollection) {
     ASSERT_TRUE(!node || gc_is_live_object(node->m_value)) << probe;
     ASSERT_EQ(node ? node->m_value->value : -1, reference.count(probe) ? reference[probe] : -1) << probe;
   }
-  EXPECT_TRUE(g_map->p_Contains(INT_MIN + 1000) && !g_map->p_Insert(7, nullptr));
+  EXPECT_TRUE(g_map->p_Contains(INT_MIN + 1000));
+  EXPECT_FALSE(g_map->p_Insert(7, nullptr)) << "7 is there already";
   EXPECT_EQ(g_map->p_FindNode(7)->m_value, nullptr); // replaced in place
   gc_clear_roots();
 }

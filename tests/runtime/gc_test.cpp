@@ -83,7 +83,9 @@ TEST(Collector, IncrementalMarkingKeepsPaceWithAllocation) {
   gc_ext_malloced(gc_sweep_threshold + 1);
   gc_collect(extra);
   gc_flush_free_list();
-  EXPECT_TRUE(g_destroyed == 1000 && gc_is_live_object(extra) && !gc_is_live_object(nullptr));
+  EXPECT_EQ(g_destroyed, 1000);
+  EXPECT_TRUE(gc_is_live_object(extra)) << "the step's extra root";
+  EXPECT_FALSE(gc_is_live_object(nullptr));
 }
 
 // What the roots reach through arrays and arrays of arrays stays, and is all that is counted; the
@@ -99,11 +101,13 @@ TEST(Collector, ReachableObjectsSurviveEveryCycleAndTheWriteBarrier) {
   new Node;
   const int bit = gc_markbit;
   ForceSweep();
-  EXPECT_TRUE(gc_markbit != bit && gc_is_white(new Node));
+  EXPECT_NE(gc_markbit, bit);
+  EXPECT_TRUE(gc_is_white(new Node));
   for (int i = 0; i < 3; ++i) ForceSweep();
   gc_flush_free_list();
   EXPECT_EQ(std::make_pair(g_destroyed, gc_alloced_bytes), std::make_pair(2, 56 + 4 * 48 + 48 + 48));
-  EXPECT_TRUE(gc_is_live_object(g_nodes[2]->m_next) && g_grid[1][2] == 99);
+  EXPECT_TRUE(gc_is_live_object(g_nodes[2]->m_next));
+  EXPECT_EQ(g_grid[1][2], 99);
   EXPECT_EQ(Array<Array<int>>::nullRep.flags, 3); // the rooted static empty body: never queued
   // A store into a holder marked this cycle is seen only through the write barrier.
   gc_assign(g_root, new Node);
@@ -117,7 +121,8 @@ TEST(Collector, ReachableObjectsSurviveEveryCycleAndTheWriteBarrier) {
   gc_mark_queued(0x7fffffff);
   gc_assign(g_root->m_next, Link(new Node, new Node));
   CollectFully();
-  EXPECT_TRUE(g_destroyed == 3 && gc_is_live_object(g_root->m_next->m_next));
+  EXPECT_EQ(g_destroyed, 3);
+  EXPECT_TRUE(gc_is_live_object(g_root->m_next->m_next));
 }
 
 // Freed blocks come out of their size class lowest address first, whatever order their objects
@@ -138,7 +143,8 @@ TEST(Collector, SmallBlocksAreReusedLowestAddressFirst) {
   CollectFully();
   std::sort(blocks.begin(), blocks.end(), std::less<void*>());
   Array<int> again(4);
-  EXPECT_TRUE(again.rep == blocks[0] && again[3] == 0);
+  EXPECT_EQ(static_cast<void*>(again.rep), blocks[0]);
+  EXPECT_EQ(again[3], 0);
   for (int i = 1; i <= 64; ++i) ASSERT_EQ(new Node, blocks[i]) << i;
 }
 

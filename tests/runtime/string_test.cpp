@@ -43,16 +43,27 @@ TEST(String, SliceFindCompareReplaceSplitAndJoin) {
                                                       {5, 6, "f"},    {-1, 6, "f"},     {0, -1, "abcde"},
                                                       {0, 0, ""},     {4, 2, ""},       {1, -10, ""}};
   for (auto [from, to, out] : slices) EXPECT_EQ(t.Slice(from, to), S(out)) << from << " " << to;
-  EXPECT_TRUE(t.Slice(-100, 100).SharesBodyWith(t) && t.Slice(3) == S("def"));
+  EXPECT_TRUE(t.Slice(-100, 100).SharesBodyWith(t));
+  EXPECT_EQ(t.Slice(3), S("def"));
   const std::tuple<const char*, int, int> finds[] = {{"o", 0, 4},    {"o", 5, 7},      {"o", -20, 4},
                                                      {"d", 0, 10},   {"", 11, 11},     {"", 12, -1},
                                                      {"xyz", 0, -1}, {"world!", 0, -1}};
   for (auto [what, from, at] : finds)
     EXPECT_EQ(S("hello world").Find(S(what), from), at) << what << " " << from;
-  EXPECT_TRUE(t.StartsWith(t) && t.EndsWith(t) && t.StartsWith(S("ab")) && t.EndsWith(S("ef")));
-  EXPECT_FALSE(S("ef").EndsWith(t) || S("ab").StartsWith(t) || t.StartsWith(S("b")) || t.EndsWith(S("e")));
-  EXPECT_TRUE(S("ab") == String(u"ab") && S("ab") != S("abc") && S("ab") != S("aB"));
-  EXPECT_TRUE((t + String()).SharesBodyWith(t) && (String() + t).SharesBodyWith(t));
+  // {text, part, starts with it, ends with it}
+  const std::tuple<String, const char*, bool, bool> ends[] = {
+      {t, "abcdef", true, true},        {t, "ab", true, false}, {t, "ef", false, true},
+      {t, "b", false, false},           {t, "e", false, false}, {S("ab"), "abcdef", false, false},
+      {S("ef"), "abcdef", false, false}};
+  for (auto& [text, part, starts, endsWith] : ends) {
+    EXPECT_EQ(text.StartsWith(S(part)), starts) << text.ToUtf8() << " starts with " << part;
+    EXPECT_EQ(text.EndsWith(S(part)), endsWith) << text.ToUtf8() << " ends with " << part;
+  }
+  EXPECT_EQ(S("ab"), String(u"ab"));
+  EXPECT_NE(S("ab"), S("abc"));
+  EXPECT_NE(S("ab"), S("aB"));
+  EXPECT_TRUE((t + String()).SharesBodyWith(t)) << "t + empty";
+  EXPECT_TRUE((String() + t).SharesBodyWith(t)) << "empty + t";
 
   const std::tuple<const char*, const char*, const char*, const char*> replaces[] = {
       {"aaa", "aa", "b", "ba"},
@@ -60,14 +71,16 @@ TEST(String, SliceFindCompareReplaceSplitAndJoin) {
       {"xyx", "x", "", "y"},
       {"ab", "b", "bb", "abb"}};
   for (auto [in, find, with, out] : replaces) EXPECT_EQ(S(in).Replace(S(find), S(with)), S(out)) << in;
-  EXPECT_TRUE(t.Replace(S("zz"), S("q")).SharesBodyWith(t) && t.Replace(S(""), S("q")).SharesBodyWith(t));
+  EXPECT_TRUE(t.Replace(S("zz"), S("q")).SharesBodyWith(t)) << "nothing found";
+  EXPECT_TRUE(t.Replace(S(""), S("q")).SharesBodyWith(t)) << "nothing to find";
   const std::tuple<const char*, const char*, int, const char*> splits[] = {
       {",a,,b,", ",", 5, "|a||b|"}, {"a--b----c", "--", 4, "a|b||c"}, {"ab", "", 2, "a|b"}, {"", "", 0, ""}};
   for (auto [in, sep, n, out] : splits) {
     Array<String> parts = S(in).Split(S(sep));
-    EXPECT_TRUE(parts.Length() == n && S("|").Join(parts) == S(out)) << in;
+    EXPECT_EQ(parts.Length(), n) << in;
+    EXPECT_EQ(S("|").Join(parts), S(out)) << in;
   }
-  EXPECT_TRUE(t.Split(S(",")).Length() == 1 && S("-").Join(t.Split(S(","))).SharesBodyWith(t));
+  EXPECT_TRUE(S("-").Join(t.Split(S(","))).SharesBodyWith(t)) << "one part, joined";
   EXPECT_EQ(S("-").Join(Array<String>()).Length(), 0);
 }
 
