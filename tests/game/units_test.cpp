@@ -400,6 +400,19 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   }
 }
 
+// A badge earned is shown in its slot for 240 updates; then the slot is free again.
+TEST_F(Unit, ABadgeIsShownForItsTimeThenItsSlotIsFree) {
+  for (int i = 0; i < 13; ++i) app->m_BadgeTimers[i] = 0;
+  app->p_ShowBadges();
+  EXPECT_EQ(Records(), 0) << "no badge, nothing drawn";
+  app->m_BadgeTimers[0] = 1, app->m_BadgeIds[0] = 3, app->m_BadgeTimers[1] = 240;
+  app->p_ShowBadges();
+  ExpectAll({{"slot 0 counts on", app->m_BadgeTimers[0], 2},
+             {"slot 1 is free again", app->m_BadgeTimers[1], 0},
+             {"slot 2 stays free", app->m_BadgeTimers[2], 0}});
+  EXPECT_GT(Records(), 0) << "slot 0's badge drawn";
+}
+
 // Kinds 2, 3, 4 are sprites, 16 a cell on a 16-unit grid, 99 a number, 11 is not drawn. Kind, record
 // kind, x, y (seen from the camera at (100, 0)); colour 4. Each moves by its speed and is carried.
 TEST_F(Unit, ParticlesMoveFadeAndDrawByKind) {
