@@ -383,6 +383,17 @@ TEST_F(Unit, TextPlacesGlyphsByAdvanceSpacingAlignmentAndLineBreaks) {
   EXPECT_EQ(Record(0)[0], 90) << "the font's slot";
   EXPECT_EQ(Record(0)[4], 1.5f) << "the size";
   EXPECT_EQ(Record(0)[6], 'a' - 32) << "the font cell";
+  // The credits fade away from the middle line: opaque there, fainter line by line, gone at the edge.
+  app->p_CLS2D(), app->m_CreditScroll = 0.3f, app->m_CreditLine = 48; // lines 45..52 hold text
+  app->p_MenuCredits();
+  Floats alphas; // each line's, in order
+  for (int i = 0; i < Records(); ++i)
+    if (alphas.empty() || Record(i)[7] != alphas.back()) alphas.push_back(Record(i)[7]);
+  ASSERT_GE(alphas.size(), 8u) << "eight lines, each its own alpha";
+  EXPECT_EQ(alphas[3], 1) << "the middle line";
+  for (int k = 0; k < 3; ++k) EXPECT_LT(alphas[k], alphas[k + 1]) << "line " << k - 3;
+  for (int k = 3; k < 7; ++k) EXPECT_GT(alphas[k], alphas[k + 1]) << "line " << k - 2;
+  EXPECT_EQ(alphas[7], 0) << "the last line";
   // Scores pad on the left and keep their last digits when longer than the field.
   EXPECT_EQ(app->p_rstr(42, 5, String("0")).ToUtf8(), "00042");
   EXPECT_EQ(app->p_rstr(123456789, 8, String(" ")).ToUtf8(), "23456789");
