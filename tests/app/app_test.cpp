@@ -93,9 +93,9 @@ TEST_F(Input, MouseTouchesAndMotion) {
   for (int index : {32, -1}) in->p_TouchEvent(7, index, 1, 1); // no such touch: not the back key
   EXPECT_FALSE(zu_input_KeyDown(416)) << "the back key";
   EXPECT_FALSE(zu_input_KeyDown(383)) << "the key before touch 0";
-  EXPECT_EQ(zu_input_TouchX(32), 0);
-  EXPECT_EQ(zu_input_TouchY(32), 0);
-  EXPECT_EQ(zu_input_TouchX(-1), 0);
+  for (int touch : {32, -1})
+    EXPECT_EQ(std::make_pair(zu_input_TouchX(touch), zu_input_TouchY(touch)), std::make_pair(0.0f, 0.0f))
+        << touch;
   in->p_MouseEvent(4, 2, 0, 0), in->p_KeyEvent(1, 511);
   EXPECT_TRUE(zu_input_KeyDown(3)) << "mouse button 2 is key 3";
   EXPECT_TRUE(zu_input_MouseDown(510)) << "mouse button 510 is key 511";
@@ -197,9 +197,10 @@ ALint SourceState(ALuint source) {
   return state;
 }
 
-// The window losing the focus pauses the music and the sound channels, after the app hears of it;
-// getting it back plays them again before the app hears of it. A channel the game paused stays so.
-// OpenAL's null back end plays into nothing.
+// The window losing the focus pauses the sound device after the app hears of it; getting it back
+// resumes the device before the app hears of it: the music plays again, a channel the game paused
+// stays so (the device's own pausing of each channel is the audio tests'). OpenAL's null back end
+// plays into nothing.
 TEST(App, FocusPausesAndResumesTheMusicAndTheChannelsAroundTheAppsCallbacks) {
   setenv("ALSOFT_DRIVERS", "null", 1);
   Host host;
@@ -217,26 +218,20 @@ TEST(App, FocusPausesAndResumesTheMusicAndTheChannelsAroundTheAppsCallbacks) {
   alBufferData(buffer, AL_FORMAT_MONO16, silence.data(), 2 * 22050, 22050);
   auto* sample = new gxtkSample(buffer);
   ASSERT_EQ(audio->PlaySample(sample, gxtkAudio::kMusicChannel, 1), 0);
-  ASSERT_EQ(audio->PlaySample(sample, 0, 1), 0);
   ASSERT_EQ(audio->PlaySample(sample, 1, 1), 0);
   audio->PauseChannel(1); // paused by the game
-  const ALuint music = audio->channels[gxtkAudio::kMusicChannel].source, sound = audio->channels[0].source,
-               paused = audio->channels[1].source;
+  const ALuint music = audio->channels[gxtkAudio::kMusicChannel].source, paused = audio->channels[1].source;
 
   d->SuspendGame();
   EXPECT_EQ(app->log, (std::vector<std::string>{"app suspend", "audio suspend"}));
   EXPECT_EQ(SourceState(music), AL_PAUSED) << "music";
-  EXPECT_EQ(SourceState(sound), AL_PAUSED) << "sound channel";
-  EXPECT_EQ(SourceState(paused), AL_PAUSED) << "channel the game paused";
   EXPECT_EQ(audio->MusicState(), 1) << "the music is still the game's playing tune";
   app->log.clear();
 
   d->ResumeGame();
   EXPECT_EQ(app->log, (std::vector<std::string>{"audio resume", "app resume"}));
   EXPECT_EQ(SourceState(music), AL_PLAYING) << "music";
-  EXPECT_EQ(SourceState(sound), AL_PLAYING) << "sound channel";
   EXPECT_EQ(SourceState(paused), AL_PAUSED) << "channel the game paused";
-  EXPECT_EQ(audio->ChannelState(1), 2) << "channel the game paused";
   audio->Close();
 }
 

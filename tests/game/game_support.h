@@ -1,6 +1,8 @@
 // tests/game/game_support.h — one c_MyApp per process on a host, audio and draw queue the tests read.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <initializer_list>
 #include <map>
@@ -58,6 +60,17 @@ int Records();
 const float* Record(int i);
 std::vector<float> Field(int f);                                          // field f of every record
 std::vector<float> Fields(int record, std::initializer_list<int> fields); // some fields of one
+// Named values, each checked against its own: a failure names the value.
+struct Is {
+  template <class A, class B>
+  Is(const char* what, A got, B want)
+      : what(what), got(static_cast<double>(got)), want(static_cast<double>(want)) {}
+  const char* what;
+  double got, want;
+};
+inline void ExpectAll(std::initializer_list<Is> checks) {
+  for (const Is& c : checks) EXPECT_EQ(c.got, c.want) << c.what;
+}
 template <class T> std::vector<T> At(const Array<T>& a, std::initializer_list<int> at) {
   std::vector<T> out;
   for (int i : at) out.push_back(a[i]);
@@ -87,20 +100,4 @@ public:
     ((line << ' ' << a), ...);
     return calls.push_back(line.str()), 0;
   }
-};
-
-// Draws nothing.
-class NoDrawing : public gxtkGraphics {
-public:
-  gxtkSurface* LoadSurface(const String&) override { return nullptr; }
-  gxtkSurface* CreateSurface(int, int) override { return nullptr; }
-  void SetColor(float, float, float) override {}
-  void SetAlpha(float) override {}
-  void SetBlend(int) override {}
-  void SetScissor(int, int, int, int) override {}
-  void SetMatrix(float, float, float, float, float, float) override {}
-  void DrawRect(float, float, float, float) override {}
-  void DrawOval(float, float, float, float) override {}
-  void DrawLine(float, float, float, float) override {}
-  void DrawSurface2(gxtkSurface*, float, float, int, int, int, int) override {}
 };

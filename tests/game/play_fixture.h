@@ -31,8 +31,8 @@ protected:
   static inline std::string startUp; // what the first two starts printed
   static void SetUpTestSuite() {
     if (audio) return;
-    Game(); // the globals first: they clear the devices
-    zu_graphics_SetGraphicsDevice(new NoDrawing);
+    Game();                                          // the globals first: they clear the devices
+    zu_graphics_SetGraphicsDevice(new gxtkGraphics); // no window: nothing reaches a screen
     zu_audio_SetAudioDevice(audio = new RecordingAudio);
     zu_input_SetInputDevice((new c_InputDevice)->m_new());
     host->stateInMemory = true;
