@@ -4,28 +4,20 @@
 #include <map>
 
 #include "host/desktop_game.h"
-#include "tests/support/fake_window_api.h"
+#include "tests/host/started_host.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 using Ints = std::vector<int>;
 
-class Desktop : public ::testing::Test {
+struct LoopingHost : ZuGlfwGame {
+  using ZuGlfwGame::LoopOnce;
+};
+
+class Desktop : public StartedHost<LoopingHost> {
 protected:
-  ScopedFakeGlfw2 glfw;
   FakeGlfw2& fake = glfw.fake;
-  Strings log;
-  struct : ZuGlfwGame {
-    using ZuGlfwGame::LoopOnce;
-  } host;
-  RecordingDelegate* delegate = new RecordingDelegate(&log);
-  void SetUp() override {
-    host.SetDelegate(delegate);
-    host.SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
-    host.StartGame();
-    log.clear();
-  }
   int Turn() { return host.LoopOnce(), delegate->updates - std::exchange(seen, delegate->updates); }
   int seen = 0; // updates as of the last turn
 };

@@ -9,24 +9,14 @@
 #include "host/desktop_game.h"
 #include "host/standard_pads.h"
 #include "runtime/errors.h"
-#include "tests/support/fake_window_api.h"
+#include "tests/host/started_host.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class WebRules : public ::testing::Test {
+class WebRules : public StartedHost<ZuGlfwGame> {
 protected:
-  ScopedFakeGlfw2 glfw;
-  Strings log;
-  ZuGlfwGame host;
-  RecordingDelegate* delegate = new RecordingDelegate(&log);
-  void SetUp() override {
-    host.SetDelegate(delegate);
-    host.SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
-    host.StartGame();
-    log.clear();
-  }
   // The updates of each display frame over `seconds`, frames `frame` apart from time 100.
   std::vector<int> Frames(double frame, double seconds, double jitter = 0) {
     std::vector<int> counts;
