@@ -90,18 +90,26 @@ export const newScore = (a, b) => scoreDiffer(a, b) > 24;
 // The menu back after a 30-second game: at rest, no overlay, the wheel on 30 seconds.
 export const menuBack = f => menuAtRest(f) && !darkened(f) && captionChoice(f) === 0;
 
-// Runs of columns with ink over `rows` rows from `top`: the glyphs of a line of text.
-export function glyphs(f, x0, x1, top, rows, ink) {
-  let n = 0;
-  for (let x = x0, before = false; x < x1; ++x) {
-    const any = f.count(x, top, x + 1, top + rows, ink) > 0;
-    if (any && !before) ++n;
-    before = any;
+// Runs of columns with ink over `rows` rows from `top`: the glyphs of a line of text. With
+// `advance` (the font's, in pixels), a run wider than one letter is as many letters as it spans:
+// neighbours such as "UW" or "DD" can touch in the small font.
+export function glyphs(f, x0, x1, top, rows, ink, advance = 0) {
+  let n = 0, run = 0;
+  const end = () => {
+    n += run === 0 ? 0 : advance > 0 ? Math.ceil(run / advance) : 1;
+    run = 0;
+  };
+  for (let x = x0; x < x1; ++x) {
+    if (f.count(x, top, x + 1, top + rows, ink) > 0)
+      ++run;
+    else
+      end();
   }
+  end();
   return n;
 }
 // Digits of the first line of the score panel's top ten (76) or last ten (276).
 export const panelDigits = (f, top) => glyphs(f, 520, 640, top, 14, PanelInk);
 // Letters of the longest (259) or best (299) word under the wheel.
-export const wordLetters = (f, top) => glyphs(f, 255, 318, top, 13, White);
+export const wordLetters = (f, top) => glyphs(f, 255, 318, top, 13, White, 7);
 export const digits = n => String(n).length;

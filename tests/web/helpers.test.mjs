@@ -1,9 +1,11 @@
 // tests/web/helpers.test.mjs — the tests' own readers checked against hand-made inputs: chains
-// from printed lines, word scores, the saved-state check, and the PNG decoder on a screenshot of
-// known colours. Depends on: state.mjs, png.mjs, harness.mjs (the browser for the screenshot).
+// from printed lines, word scores, the saved-state check, letters counted on a line of text, and
+// the PNG decoder on a screenshot of known colours. Depends on: state.mjs, frame.mjs, png.mjs,
+// harness.mjs (the browser for the screenshot).
 import assert from 'node:assert/strict';
 import {test} from 'node:test';
 
+import {Frame, wordLetters} from './frame.mjs';
 import {decodePng} from './png.mjs';
 import {chains, fields, stateProblems, STATE_FIELDS, wordScore} from './state.mjs';
 import {useBrowser} from './harness.mjs';
@@ -54,6 +56,26 @@ test('the saved-state check passes a whole state and names what is wrong in a br
     ['a word\'s score not a number', withField(206, 'QUIZ'), 'field 206 is no number: QUIZ'],
   ])
     assert.equal(stateProblems(text), problem, name);
+});
+
+// A 640 x 480 frame with white ink in the given columns of the longest word's line (259 to 271).
+function wordLine(columns) {
+  const px = new Array(640 * 480).fill(0x202020);
+  for (const x of columns)
+    for (let y = 262; y < 268; ++y) px[y * 640 + x] = 0xffffff;
+  return new Frame({w: 640, h: 480, px});
+}
+const span = (from, n) => Array.from({length: n}, (_, k) => from + k);
+
+test('letters of a word are counted by the font\'s advance of 7 pixels, touching ones too', () => {
+  for (const [name, columns, letters] of [
+    ['three letters apart', [...span(262, 5), ...span(269, 5), ...span(276, 6)], 3],
+    ['"DD" touching, then "M"', [...span(262, 13), ...span(276, 6)], 3],
+    ['three touching letters', span(261, 20), 3],
+    ['one wide letter ("W")', span(261, 7), 1],
+    ['no letter', [], 0],
+  ])
+    assert.equal(wordLetters(wordLine(columns), 259), letters, name);
 });
 
 test('the PNG decoder reads a screenshot of known colours', {timeout: 30000}, async () => {
