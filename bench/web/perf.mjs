@@ -8,17 +8,16 @@
 // exits 1 when a target is missed, 2 when the run itself fails.
 // Usage: node bench/web/perf.mjs [web folder, default $LEXORM_WEB or build-web]
 //   WEB_PERF_ROUNDS (5), WEB_PERF_SECONDS (4: the menu's and the bare page's stretches; play 3 times as long)
-// Depends on: tests/web/server.mjs, frame_probe.js, puppeteer-core (tests/web/node_modules), /usr/bin/chromium.
+// Depends on: tests/web/server.mjs, tests/web/harness.mjs (the browser), frame_probe.js.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { createRequire } from 'node:module';
 import { fileURLToPath } from 'node:url';
+import { launchBrowser, sleep } from '../../tests/web/harness.mjs';
 import { startServer } from '../../tests/web/server.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const puppeteer = createRequire(path.join(here, '../../tests/web/package.json'))('puppeteer-core');
 
 const webDir = path.resolve(process.argv[2] || process.env.LEXORM_WEB || 'build-web');
 const ROUNDS = Math.max(1, Number(process.env.WEB_PERF_ROUNDS) || 5);
@@ -29,8 +28,6 @@ const PLAY_S = Math.min(26, 3 * STRETCH_S); // of the 30-second game, from a sec
 const PROBE = fs.readFileSync(path.join(here, 'frame_probe.js'), 'utf8');
 
 const TARGET = { frameMs: 2, ratio: 1.5, menuS: 3, gzipMB: 6 };
-
-const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
 
 function median(values) {
   const v = values.filter(x => Number.isFinite(x)).sort((a, b) => a - b);
@@ -61,19 +58,6 @@ function downloadSizes() {
 // ============================================================================
 // [SECTION] Pages and stretches
 // ============================================================================
-
-async function launch() {
-  const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), 'lexorm-web-perf-'));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    userDataDir,
-    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--disable-background-networking', '--disable-component-update', '--no-first-run',
-           '--disable-sync', '--disable-quic', '--window-size=640,480'],
-  });
-  return { browser, userDataDir };
-}
 
 // A page of its own browsing context (no storage shared with earlier rounds), probed.
 async function openPage(browser, problems) {
@@ -300,7 +284,7 @@ async function main() {
   const began = Date.now();
   const sizes = downloadSizes();
   const server = await startServer(path.resolve(webDir), {isolated: true});
-  const { browser, userDataDir } = await launch();
+  const { browser, close } = await launchBrowser({ extraArgs: ['--window-size=640,480'] });
   const problems = [];
   const rounds = [];
   try {
@@ -324,9 +308,8 @@ async function main() {
       rounds.push({ game, bare });
     }
   } finally {
-    await browser.close();
+    await close();
     await server.close();
-    fs.rmSync(userDataDir, { recursive: true, force: true });
   }
   const { text, failed } = report(rounds, sizes, (Date.now() - began) / 1000, [...new Set(problems)]);
   process.stdout.write('\n' + text);
