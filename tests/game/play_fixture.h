@@ -74,7 +74,7 @@ protected:
     Update();
     ASSERT_EQ(game->m_GameMode, 10);
   }
-  void Lay(const std::vector<std::string>& rows) { // letters by rows, every tile settled and free
+  void Lay(const std::vector<std::string>& rows = std::vector<std::string>(7, "AAAAAAA")) { // settled, free
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 7; ++x)
         std::fill(Cell(x, y), Cell(x, y) + kCellFloats, 0.0f), Cell(x, y)[0] = rows[y][x] - 64;
@@ -84,6 +84,19 @@ protected:
     int n = 0;
     for (int i = 0; i < kGridFloats; i += kCellFloats) n += game->m_Grid[i + kCellTaken] != 0;
     return n;
+  }
+  // "x,y" of the player's fields i and i + 1: the cursor (1), the last tile taken (3).
+  std::string XY(int i) {
+    return std::to_string(int(game->m_Player[i])) + "," + std::to_string(int(game->m_Player[i + 1]));
+  }
+  // Updates while `busy` holds, `most` at most; how many.
+  template <class F> int UpdatesWhile(F busy, int most = 200) {
+    int n = 0;
+    for (; n < most && busy(); ++n) Update();
+    return n;
+  }
+  int UpdatesToMenu() {
+    return UpdatesWhile([&] { return game->m_GameMode != 1; });
   }
   // The chain's cells as "x,y" pairs, in order.
   std::string ChainCells() {
