@@ -67,6 +67,19 @@ template <class T> std::vector<T> At(const Array<T>& a, std::initializer_list<in
   return out;
 }
 
+// What reaches the device: each blend change, and each rectangle as "x,y wxh".
+class RecordingGraphics : public gxtkGraphics {
+public:
+  std::vector<int> blends;
+  std::vector<std::string> rects;
+  void SetBlend(int blend) override { blends.push_back(blend); }
+  void DrawRect(float x, float y, float w, float h) override {
+    std::ostringstream r;
+    r << x << ',' << y << ' ' << w << 'x' << h;
+    rects.push_back(r.str());
+  }
+};
+
 // Calls "stop 3", "play 3 0", "rate 3 1.5", "music PATH 1", ...; effects: "sfx/NNN.wav" numbers played.
 class RecordingAudio : public gxtkAudio {
 public:

@@ -28,6 +28,13 @@ TEST_F(Play, KeysMoveTheFocusAndConfirmActsOnIt) {
     game->m_OptionsOpen = game->m_OptionsSlide = 0, Update();
   }
   game->m_GameMode = 1, game->m_MenuFocus = 0, game->m_KeyLatch = 0, Update(40);
+  const float gear = game->m_GearAngle; // the options gear turns while it has the focus, and only then
+  Update(), game->m_MenuFocus = 1;
+  const float turned = game->m_GearAngle;
+  Update();
+  ExpectAll({Is("the gear turns with the focus", turned != gear, true),
+             Is("and stands without it", game->m_GearAngle, turned)});
+  game->m_MenuFocus = 0;
   Click(600, 100);
   ExpectAll({Is("a press on the panel takes the focus", game->m_MenuFocus, 2),
              Is("panel", game->m_SidePanelOpen, 0)});
@@ -170,8 +177,12 @@ TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
   EXPECT_EQ(host->windows, (std::vector<std::string>{"1280x1024 full", "640x480 window"}));
   game->m_OptionsSel = 0, Press(kDown), Update(3), Release(kDown), Update(); // the cursor: one row a press
   const int row = game->m_OptionsSel;
+  Tap(kUp), Tap(kEnter); // confirm on the gear's row closes the box
+  const int closed = !game->m_OptionsOpen;
+  game->m_OptionsOpen = 1, game->m_OptionsSlide = 30;
   Press(kEscape), Update(), Release(kEscape); // back closes the box and saves
-  ExpectAll({Is("row", row, 1), Is("box", game->m_OptionsOpen, 0),
+  ExpectAll({Is("row", row, 1), Is("closed from the gear's row", closed, 1),
+             Is("box", game->m_OptionsOpen, 0),
              Is("saved with sound mode 2", host->state.substr(0, 12), "0|0|0|0|0|2|")});
   game->m_GameMode = 10, game->m_TuneName = String("tune"), game->m_MusicOn = 1, audio->Clear();
   game->p_OptionsActivate(1); // in a game, from 2 (effects) to 3 (music): the tune starts
@@ -247,7 +258,8 @@ TEST_F(Play, TheVirtualScreenFitsTheLargerScaleAndDetailFollowsTheDevice) {
                {400, 631, 631.0f / 720, 456.42f, 720, 2},
                {1231, 400, 1231.0f / 640, 640, 207.96f, 4},
                {1230, 1230, 1230.0f / 480, 480, 480, 2},
-               {0, 0, 1230.0f / 480, 480, 480, 2}};
+               {0, 0, 1230.0f / 480, 480, 480, 2},
+               {1231, 1, 1231.0f / 640, 640, 0.52f, 4}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
     Resize(c.w, c.h), game->p_PickDetailLevel();
@@ -262,7 +274,8 @@ TEST_F(Play, TheVirtualScreenFitsTheLargerScaleAndDetailFollowsTheDevice) {
   const int updates = UpdatesWhile([&] { return game->m_LoadStep > 0; }, 100);
   ExpectAll({Is("updates reloading", updates, 20), Is("the game carries on", game->m_GameMode, 10)});
   game->m_GameMode = 1, Resize(1231, 400), Update(30), Resize(1231, 400); // room for one line
-  EXPECT_NE(TextAt(-1).find("Highscore"), std::string::npos) << TextAt(-1);
+  game->m_HighScores[10] = 5, game->m_HighScores[40] = 7, Update();
+  EXPECT_NE(TextAt(-1, 0, 1e9).find("Highscore5Last7"), std::string::npos) << TextAt(-1, 0, 1e9);
 }
 
 // Every glyph of both score lists, seven-digit scores included, lies inside the panel (right of

@@ -22,6 +22,7 @@ constexpr int kUp = 38, kRight = 39, kLeft = 37, kDown = 40;
 constexpr float kCell = 58, kX0 = 146, kY0 = 103; // at 640 x 480: cell (0, 0) centred at (146, 103)
 constexpr int kFontSlot = 90;                     // the font's image slot: its records are glyphs
 inline RecordingAudio* audio = nullptr;
+inline RecordingGraphics* graphics = nullptr;
 
 inline std::string Word(const String& s) { return s.ToUtf8(); }
 
@@ -31,8 +32,8 @@ protected:
   static inline std::string startUp; // what the first two starts printed
   static void SetUpTestSuite() {
     if (audio) return;
-    Game();                                          // the globals first: they clear the devices
-    zu_graphics_SetGraphicsDevice(new gxtkGraphics); // no window: nothing reaches a screen
+    Game(); // the globals first: they clear the devices
+    zu_graphics_SetGraphicsDevice(graphics = new RecordingGraphics); // no window: nothing reaches a screen
     zu_audio_SetAudioDevice(audio = new RecordingAudio);
     zu_input_SetInputDevice((new c_InputDevice)->m_new());
     host->stateInMemory = true;

@@ -35,6 +35,7 @@ TEST_F(Play, ChainsGrowOnlyToNeighboursCancelFreesThemAndSelectOnTheChainEndsThe
   ExpectAll({Is("word", Word(game->m_Word), ""), Is("cancel frees the tiles", Taken(), 0),
              Is("score", game->m_Score, 0), Is("the cancel's effect", Plays(11), 1),
              Is("chain", ChainCells(), ""), Is("last tile", XY(3), "-1,-1")});
+  game->m_BagPos = game->m_BagSize + 1; // the bag runs out: a new one fills the gap the word leaves
   Tap(kSelect), Tap(kLeft), Tap(kSelect), Tap(kRight), Tap(kSelect); // (4, 3) is in the chain: the word ends
   ExpectAll({Is("word scored", Word(game->m_LastWord), "AA"), Is("score", game->m_Score, 4),
              Is("last tile x", game->m_Player[3], -1)});
@@ -52,6 +53,16 @@ TEST_F(Play, ChainsGrowOnlyToNeighboursCancelFreesThemAndSelectOnTheChainEndsThe
   Pointer(5, 0, 0), Tap(kUp), Tap(kSelect), Cell(0, 6)[0] = 0;
   Update(); // a chained tile falls: the chain follows
   ExpectAll({Is("chain", ChainCells(), "0,6"), Is("last tile", XY(3), "0,6")});
+  Update(8);
+  std::string others; // every tile a letter or the blank, the new bag's among them
+  for (int i = 0; i < 49; ++i)
+    if (!(Cell(i % 7, i / 7)[0] >= 1 && Cell(i % 7, i / 7)[0] <= 27)) others += std::to_string(i) + " ";
+  EXPECT_EQ(others, "") << "cells holding no tile";
+  // A touch held on a tile as a rejected word ends takes nothing while the ended chain is cleared.
+  Start(2), Lay(std::vector<std::string>(7, "ZZZZZZZ"));
+  Update(), Touch(4, 0, 0), Touch(6, 1, 0), Tap(kComplete);
+  ExpectAll({Is("word", Word(game->m_Word), ""), Is("chain", ChainCells(), ""),
+             Is("rejected", Word(game->m_LastWord), "ZZ")});
 }
 
 TEST_F(Play, AThirtySecondGameShowsThirtyAndEndsAtUpdate1861WithFourTicksAndAFinalSound) {
@@ -167,11 +178,30 @@ TEST_F(Play, TheNewHighscoreBannerShowsTheRecordedPlaceFromTheEndUntilTheOverlay
   }
 }
 
+// The draw queue reaches the device scaled to its size, the blend set only where it changes (code 3
+// draws additively).
+TEST_F(Play, TheDrawQueueReachesTheDeviceScaledAndTheBlendIsSetOnlyWhereItChanges) {
+  Resize(1280, 960);
+  game->p_CLS2D(), game->m_Blend = 3, game->p_Rect(10, 20, 30, 40), game->p_Rect(1, 2, 3, 4);
+  game->m_Blend = 1, game->p_Rect(5, 6, 7, 8);
+  graphics->blends.clear(), graphics->rects.clear();
+  zu_graphics_BeginRender(), game->p_OnRender(), zu_graphics_EndRender();
+  EXPECT_EQ(graphics->blends, (Ints{0, 1, 0})) << "the frame's own, additive, alpha";
+  EXPECT_EQ(graphics->rects, (Strings{"-1,-1 1282x962", "20,40 60x80", "2,4 6x8", "10,12 14x16"}));
+}
+
 // Places are written as ordinals; the overlay of a game left by the pause menu says so.
 TEST_F(Play, TheOverlaySaysGameOverOrQuitGameAndPlacesAreWrittenAsOrdinals) {
   game->m_GameMode = 10, game->m_QuitGame = 0, game->m_GameOverTimer = 18, game->m_GameLength = 1;
   game->p_CLS2D(), game->p_GameOver();
   EXPECT_EQ(TextAt(-1), "GAMEOVER");
+  for (const auto& [g, line] : {std::pair{255.0f, 216.0f}, {128.0f, 264.0f}}) { // bars at 45 and 55 %
+    int across = 0;
+    for (int i = 0; i < Records(); ++i)
+      across += Fields(i, {0, 10, 11}) == Floats{KIND_RECT, 255, g} && Record(i)[2] < line &&
+                Record(i)[2] + Record(i)[5] > line;
+    EXPECT_EQ(across, 1) << "bars of green " << g << " across the line " << line;
+  }
   game->p_CLS2D(), game->m_QuitGame = -1, game->p_GameOver();
   EXPECT_EQ(TextAt(-1), "QuitGame");
   for (int i = 0; i < 10; ++i) game->m_HighScores[i] = 0;

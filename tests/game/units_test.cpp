@@ -77,6 +77,12 @@ TEST_F(Unit, EachControlAnswersItsOwnKeysButtonsAndVirtualButtons) {
   ExpectAll({Is("pause on pad 1", Key(98, 1), 1), Is("pause is never the keyboard's alone", Key(98, -1), 0),
              Is("pause on pad 0, by the back key", Key(98, 0), 1),
              Is("back on pad 2, by the back key", Key(99, 2), 1), Is("16 is no control", Key(16, 0), 0)});
+  app->m_KeyAnalogX = 0, Press(39); // a held arrow ramps its axis up; let go, the axis falls back to 0
+  for (int i = 0; i < 3; ++i) app->p_AnalogueControl();
+  const float held = app->m_AnalogX;
+  Release(39);
+  for (int i = 0; i < 3; ++i) app->p_AnalogueControl();
+  ExpectAll({Is("Right held", held > 0.3f, true), Is("let go", app->m_AnalogX, 0)});
   in->m__joyStates[0]->m_joyY[0] = 0.41f, in->m__joyStates[0]->m_joyX[0] = -0.39f; // dead zone 0.4
   ExpectAll({Is("up by the stick", Key(0, 0), 1),
              Is("the stick counts only in mode 1", app->p_PlayKey(0, 0, 0), 0), Is("down", Key(8, 0), 0),
@@ -430,6 +436,10 @@ TEST_F(Unit, ParticlesMoveFadeAndDrawByKind) {
   app->p_ResetStars(499), app->p_ResetStars(500), app->p_ResetParticles(499), app->p_ResetParticles(0);
   ExpectAll({Is("500 stars are refused", app->m_StarMax, 499),
              Is("no particles are refused", app->m_ParticleMax, 499)});
+  Floats ys; // each star starts on the screen or at most 8 units off it
+  for (int i = 0; i < 499; ++i) ys.push_back(app->m_Stars[10 * i + 2]);
+  const auto [top, bottom] = std::minmax_element(ys.begin(), ys.end());
+  EXPECT_TRUE(*top >= -8 && *top < 0 && *bottom <= zu_Tessel_jscrh + 8) << *top << " to " << *bottom;
 }
 
 } // namespace
