@@ -1,5 +1,7 @@
-// tests/app/app_test.cpp — input state at its bounds, the app, its delegate, display modes, random numbers.
+// tests/app/app_test.cpp — input at its bounds, the app and its delegate, display modes, random, abs.
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <unistd.h>
 
 #include "app/app.h"
@@ -236,6 +238,8 @@ TEST(App, RandomNumbersAndMath) {
   EXPECT_FLOAT_EQ(zu_random_Rnd2(10, 20), 12.070131f);
   zu_random_Seed = -1; // 4294967295 -> 1012239698
   EXPECT_FLOAT_EQ(zu_random_Rnd3(4), 0.94272161f);
+  ExpectAll({Is("|-3|", zu_math_Abs(-3), 3), Is("|-2.5|", zu_math_Abs2(-2.5f), 2.5f),
+             Is("|0| carries no sign", std::signbit(zu_math_Abs2(0.0f)), false)});
 }
 
 } // namespace
