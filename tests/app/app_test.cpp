@@ -72,6 +72,8 @@ TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
   Update();
   in->p_KeyEvent(3, 65536 + 37);
   EXPECT_EQ(zu_input_GetChar(), 65536 + 37);
+  ExpectAll({Is("keyboard on: said", in->p_SetKeyboardEnabled(true), true),
+             Is("the host's keyboard", host.KeyboardEnabled(), true)});
   for (int k = 0; k < 40; ++k) EXPECT_EQ(zu_input_KeyHit(100 + k), 0);
 }
 
@@ -123,7 +125,7 @@ TEST_F(Input, PadsReadTheirOwnButtonsAndAxes) {
                 (here ? std::vector<float>{unit + 0.5f, -1, 1} : std::vector<float>{0, 0, 0}));
     }
   }
-  in->p_KeyEvent(1, 65);
+  in->p_KeyEvent(1, 65), in->p_KeyEvent(1, 1); // the left button holds touch 0, code 384: a pad 4's first
   ExpectAll({Is("button -191 of pad 0", zu_input_JoyDown(-191, 0), 0),
              Is("no pad 4", zu_input_JoyDown(0, 4), 0), Is("no pad -1", zu_input_JoyDown(0, -1), 0),
              Is("no third stick", zu_input_JoyX(2, 0), 0), Is("no stick -1", zu_input_JoyX(-1, 0), 0),
@@ -162,13 +164,15 @@ TEST(App, TheDelegateAndDisplayModes) {
   ExpectAll({Is("touch 2's x", zu_input_TouchX(2), 3), Is("mouse y", zu_input_MouseY(), 6),
              Is("only event 10 is the accelerometer", zu_input_AccelX(), 7),
              Is("its z", zu_input_AccelZ(), 9)});
-  host.modes = {{1024, 768}, {800, 600}, {640, 480}, {800, 600}, {1024, 768}, {1024, 600}, {800, 768}};
+  host.modes = {{1024, 768}, {800, 600},  {640, 480}, {800, 600},
+                {1024, 768}, {1024, 600}, {800, 768}, {768, 1024}};
   zu_app_EnumDisplayModes();
   std::vector<std::pair<int, int>> listed;
   for (c_DisplayMode* m : zu_app__displayModes) listed.push_back({m->m__width, m->m__height});
   listed.push_back({zu_app__desktopMode->m__width, zu_app__desktopMode->m__height});
-  EXPECT_EQ(listed, (std::vector<std::pair<int, int>>{
-                        {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {800, 480}}));
+  EXPECT_EQ(listed,
+            (std::vector<std::pair<int, int>>{
+                {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {768, 1024}, {800, 480}}));
   EXPECT_EXIT((close(0), dup2(2, 1), (new TestApp)->m_new()), ::testing::ExitedWithCode(255),
               "Quokka Runtime Error : App has already been created");
 }
