@@ -1,4 +1,4 @@
-// tests/game/game_support.h — one c_MyApp per process on a host, audio and draw queue the tests read.
+// tests/game/game_support.h — one c_MyApp per process on a host; audio, graphics, draw queue to read.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// tests/game/play_test.cpp — the board game driven through its updates: chains, clock, hiding, game over.
+// tests/game/play_test.cpp — the board game through its updates: chains, clock, hiding, game over, frame.
 #include "tests/game/play_fixture.h"
 
 namespace {
