@@ -1,11 +1,14 @@
-// tests/app/app_test.cpp — input state at its bounds, the app, its delegate, display modes, random numbers.
+// tests/app/app_test.cpp — input at its bounds, the app and its delegate, display modes, random, abs.
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <unistd.h>
 
 #include "app/app.h"
 #include "app/random.h"
 #include "audio/device.h"
 #include "audio/sound.h"
+#include "tests/support/checks.h"
 
 namespace {
 
@@ -54,11 +57,11 @@ TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
     EXPECT_EQ(std::make_pair(zu_input_KeyDown(code), zu_input_KeyHit(code)), std::make_pair(down == 1, hits))
         << code;
   Update();
-  EXPECT_EQ(zu_input_KeyHit(65), 0) << "held: no new hit";
-  EXPECT_EQ(zu_input_KeyHit(384), 0) << "touch 0 held: no new hit";
-  EXPECT_TRUE(zu_input_KeyDown(65)) << "still held";
+  ExpectAll({Is("held: no new hit", zu_input_KeyHit(65), 0),
+             Is("touch 0 held: no new hit", zu_input_KeyHit(384), 0),
+             Is("still held", zu_input_KeyDown(65), true)});
   in->p_KeyEvent(2, 1);
-  EXPECT_FALSE(zu_input_KeyDown(384));
+  EXPECT_FALSE(zu_input_KeyDown(384)) << "touch 0, the left button let go";
   // 33 hits and 32 characters an update; the end of the update clears what it queued.
   for (int k = 0; k < 40; ++k) in->p_KeyEvent(1, 100 + k), in->p_KeyEvent(3, 100 + k);
   std::string hits, chars;
@@ -69,39 +72,37 @@ TEST_F(Input, KeysHitOncePerPressAndOnlyInTheirRange) {
   Update();
   in->p_KeyEvent(3, 65536 + 37);
   EXPECT_EQ(zu_input_GetChar(), 65536 + 37);
+  ExpectAll({Is("keyboard on: said", in->p_SetKeyboardEnabled(true), true),
+             Is("the host's keyboard", host.KeyboardEnabled(), true)});
   for (int k = 0; k < 40; ++k) EXPECT_EQ(zu_input_KeyHit(100 + k), 0);
 }
 
 TEST_F(Input, MouseTouchesAndMotion) {
   in->p_MouseEvent(4, 0, 10, 20);
-  EXPECT_EQ(zu_input_MouseHit(0), 1);
-  EXPECT_TRUE(zu_input_TouchDown(0)) << "the left button presses touch 0";
-  EXPECT_TRUE(zu_input_TouchDown(-383)) << "touch -383 is key 1, the left button";
-  EXPECT_EQ(std::make_pair(zu_input_TouchX(0), zu_input_MouseY()), std::make_pair(10.0f, 20.0f));
+  ExpectAll({Is("mouse hit", zu_input_MouseHit(0), 1),
+             Is("the left button presses touch 0", zu_input_TouchDown(0), 1),
+             Is("touch -383 is key 1, the left button", zu_input_TouchDown(-383), 1),
+             Is("touch x", zu_input_TouchX(0), 10), Is("mouse y", zu_input_MouseY(), 20)});
   in->p_MouseEvent(6, 0, 30, 40), in->p_MouseEvent(5, 0, 0, 0);
-  EXPECT_FALSE(zu_input_MouseDown(0));
-  EXPECT_FALSE(zu_input_TouchDown(0));
-  EXPECT_EQ(zu_input_TouchY(0), 40) << "where the last motion left it";
+  ExpectAll({Is("mouse down", zu_input_MouseDown(0), 0), Is("touch 0 down", zu_input_TouchDown(0), 0),
+             Is("touch y, where the last motion left it", zu_input_TouchY(0), 40)});
   in->p_TouchEvent(7, 0, 5, 6); // touch 0 presses the mouse too
   EXPECT_TRUE(zu_input_MouseDown(0));
-  in->p_TouchEvent(8, 0, 0, 0);
-  in->p_TouchEvent(7, 31, 7, 8);
-  in->p_TouchEvent(9, 31, 9, 9);
-  EXPECT_TRUE(zu_input_TouchDown(31));
-  EXPECT_FALSE(zu_input_MouseDown(0)) << "only touch 0 presses the mouse";
-  EXPECT_EQ(std::make_pair(zu_input_TouchX(31), zu_input_MouseX()), std::make_pair(9.0f, 5.0f));
+  in->p_TouchEvent(8, 0, 0, 0), in->p_TouchEvent(7, 31, 7, 8), in->p_TouchEvent(9, 31, 9, 9);
+  ExpectAll({Is("touch 31 down", zu_input_TouchDown(31), 1),
+             Is("only touch 0 presses the mouse", zu_input_MouseDown(0), 0),
+             Is("touch 31's x", zu_input_TouchX(31), 9), Is("mouse x", zu_input_MouseX(), 5)});
   for (int index : {32, -1}) in->p_TouchEvent(7, index, 1, 1); // no such touch: not the back key
-  EXPECT_FALSE(zu_input_KeyDown(416)) << "the back key";
-  EXPECT_FALSE(zu_input_KeyDown(383)) << "the key before touch 0";
-  for (int touch : {32, -1})
-    EXPECT_EQ(std::make_pair(zu_input_TouchX(touch), zu_input_TouchY(touch)), std::make_pair(0.0f, 0.0f))
-        << touch;
+  ExpectAll({Is("the back key", zu_input_KeyDown(416), 0),
+             Is("the key before touch 0", zu_input_KeyDown(383), 0),
+             Is("touch 32's x", zu_input_TouchX(32), 0), Is("touch 32's y", zu_input_TouchY(32), 0),
+             Is("touch -1's x", zu_input_TouchX(-1), 0), Is("touch -1's y", zu_input_TouchY(-1), 0)});
   in->p_MouseEvent(4, 2, 0, 0), in->p_KeyEvent(1, 511);
-  EXPECT_TRUE(zu_input_KeyDown(3)) << "mouse button 2 is key 3";
-  EXPECT_TRUE(zu_input_MouseDown(510)) << "mouse button 510 is key 511";
-  EXPECT_TRUE(zu_input_TouchDown(127)) << "touch 127 is key 511";
-  for (int button : {511, -1}) EXPECT_FALSE(zu_input_MouseDown(button)) << "mouse button " << button;
-  for (int touch : {128, -384}) EXPECT_FALSE(zu_input_TouchDown(touch)) << "touch " << touch;
+  ExpectAll({Is("mouse button 2 is key 3", zu_input_KeyDown(3), 1),
+             Is("mouse button 510 is key 511", zu_input_MouseDown(510), 1),
+             Is("touch 127 is key 511", zu_input_TouchDown(127), 1),
+             Is("no mouse button 511", zu_input_MouseDown(511), 0), Is("nor -1", zu_input_MouseDown(-1), 0),
+             Is("no touch 128", zu_input_TouchDown(128), 0), Is("nor -384", zu_input_TouchDown(-384), 0)});
   in->p_MotionEvent(10, 0, 0.1f, 0.2f, 0.3f);
   in->p_MotionEvent(9, 0, 9, 9, 9); // not an accelerometer event
   EXPECT_EQ((std::vector<float>{zu_input_AccelX(), zu_input_AccelY(), zu_input_AccelZ()}),
@@ -124,14 +125,11 @@ TEST_F(Input, PadsReadTheirOwnButtonsAndAxes) {
                 (here ? std::vector<float>{unit + 0.5f, -1, 1} : std::vector<float>{0, 0, 0}));
     }
   }
-  in->p_KeyEvent(1, 65);
-  EXPECT_FALSE(zu_input_JoyDown(-191, 0)) << "button -191 of pad 0";
-  EXPECT_FALSE(zu_input_JoyDown(0, 4)) << "no pad 4";
-  EXPECT_FALSE(zu_input_JoyDown(0, -1)) << "no pad -1";
-  EXPECT_EQ(zu_input_JoyX(2, 0), 0) << "no third stick";
-  EXPECT_EQ(zu_input_JoyX(-1, 0), 0) << "no stick -1";
-  EXPECT_EQ(zu_input_JoyY(0, 4), 0) << "no pad 4";
-  EXPECT_EQ(zu_input_JoyZ(0, -1), 0) << "no pad -1";
+  in->p_KeyEvent(1, 65), in->p_KeyEvent(1, 1); // the left button holds touch 0, code 384: a pad 4's first
+  ExpectAll({Is("button -191 of pad 0", zu_input_JoyDown(-191, 0), 0),
+             Is("no pad 4", zu_input_JoyDown(0, 4), 0), Is("no pad -1", zu_input_JoyDown(0, -1), 0),
+             Is("no third stick", zu_input_JoyX(2, 0), 0), Is("no stick -1", zu_input_JoyX(-1, 0), 0),
+             Is("no pad 4's y", zu_input_JoyY(0, 4), 0), Is("no pad -1's z", zu_input_JoyZ(0, -1), 0)});
 }
 
 class TestApp : public c_App {
@@ -152,6 +150,7 @@ TEST(App, TheDelegateAndDisplayModes) {
   ASSERT_EQ(host.Delegate(), d);
   zu_input_SetInputDevice(d->m__input = (new c_InputDevice)->m_new());
   for (int key : {416, 432, 415, 433}) d->KeyEvent(2, key); // releases and other keys do nothing
+  EXPECT_EQ(app->log, "") << "releases of the back and close keys";
   for (int key : {416, 432, 65}) d->KeyEvent(1, key);
   for (int i = 0; i < 2; ++i) d->UpdateGame();
   EXPECT_EQ(app->log, "back close update1 update0 ");
@@ -162,17 +161,18 @@ TEST(App, TheDelegateAndDisplayModes) {
   d->MouseEvent(6, 0, 5, 6);
   d->MotionEvent(11, 0, 1, 1, 1);
   d->MotionEvent(10, 0, 7, 8, 9);
-  EXPECT_EQ(zu_input_TouchX(2), 3);
-  EXPECT_EQ(zu_input_MouseY(), 6);
-  EXPECT_EQ(zu_input_AccelX(), 7) << "only event 10 is the accelerometer";
-  EXPECT_EQ(zu_input_AccelZ(), 9);
-  host.modes = {{1024, 768}, {800, 600}, {640, 480}, {800, 600}, {1024, 768}, {1024, 600}, {800, 768}};
+  ExpectAll({Is("touch 2's x", zu_input_TouchX(2), 3), Is("mouse y", zu_input_MouseY(), 6),
+             Is("only event 10 is the accelerometer", zu_input_AccelX(), 7),
+             Is("its z", zu_input_AccelZ(), 9)});
+  host.modes = {{1024, 768}, {800, 600},  {640, 480}, {800, 600},
+                {1024, 768}, {1024, 600}, {800, 768}, {768, 1024}};
   zu_app_EnumDisplayModes();
   std::vector<std::pair<int, int>> listed;
   for (c_DisplayMode* m : zu_app__displayModes) listed.push_back({m->m__width, m->m__height});
   listed.push_back({zu_app__desktopMode->m__width, zu_app__desktopMode->m__height});
-  EXPECT_EQ(listed, (std::vector<std::pair<int, int>>{
-                        {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {800, 480}}));
+  EXPECT_EQ(listed,
+            (std::vector<std::pair<int, int>>{
+                {1024, 768}, {800, 600}, {640, 480}, {1024, 600}, {800, 768}, {768, 1024}, {800, 480}}));
   EXPECT_EXIT((close(0), dup2(2, 1), (new TestApp)->m_new()), ::testing::ExitedWithCode(255),
               "Quokka Runtime Error : App has already been created");
 }
@@ -242,6 +242,8 @@ TEST(App, RandomNumbersAndMath) {
   EXPECT_FLOAT_EQ(zu_random_Rnd2(10, 20), 12.070131f);
   zu_random_Seed = -1; // 4294967295 -> 1012239698
   EXPECT_FLOAT_EQ(zu_random_Rnd3(4), 0.94272161f);
+  ExpectAll({Is("|-3|", zu_math_Abs(-3), 3), Is("|-2.5|", zu_math_Abs2(-2.5f), 2.5f),
+             Is("|0| carries no sign", std::signbit(zu_math_Abs2(0.0f)), false)});
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// tests/game/game_support.h — one c_MyApp per process on a host, audio and draw queue the tests read.
+// tests/game/game_support.h — one c_MyApp per process on a host; audio, graphics, draw queue to read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "game/my_app.h"
 #include "graphics/device.h"
 #include "host/game.h"
+#include "tests/support/checks.h"
 
 // Device size and clock (moved on by `tick` a reading) are the test's; the state stays in `state`.
 class TestHost : public ZuGame, public ZuWindowHost {
@@ -60,22 +61,24 @@ int Records();
 const float* Record(int i);
 std::vector<float> Field(int f);                                          // field f of every record
 std::vector<float> Fields(int record, std::initializer_list<int> fields); // some fields of one
-// Named values, each checked against its own: a failure names the value.
-struct Is {
-  template <class A, class B>
-  Is(const char* what, A got, B want)
-      : what(what), got(static_cast<double>(got)), want(static_cast<double>(want)) {}
-  const char* what;
-  double got, want;
-};
-inline void ExpectAll(std::initializer_list<Is> checks) {
-  for (const Is& c : checks) EXPECT_EQ(c.got, c.want) << c.what;
-}
 template <class T> std::vector<T> At(const Array<T>& a, std::initializer_list<int> at) {
   std::vector<T> out;
   for (int i : at) out.push_back(a[i]);
   return out;
 }
+
+// What reaches the device: each blend change, and each rectangle as "x,y wxh".
+class RecordingGraphics : public gxtkGraphics {
+public:
+  std::vector<int> blends;
+  std::vector<std::string> rects;
+  void SetBlend(int blend) override { blends.push_back(blend); }
+  void DrawRect(float x, float y, float w, float h) override {
+    std::ostringstream r;
+    r << x << ',' << y << ' ' << w << 'x' << h;
+    rects.push_back(r.str());
+  }
+};
 
 // Calls "stop 3", "play 3 0", "rate 3 1.5", "music PATH 1", ...; effects: "sfx/NNN.wav" numbers played.
 class RecordingAudio : public gxtkAudio {

@@ -20,28 +20,31 @@ TEST_F(Play, KeysMoveTheFocusAndConfirmActsOnIt) {
     game->m_GameMode = game->m_MenuFocus = 1,
     game->m_OptionsOpen = game->m_SidePanelOpen = game->m_KeyLatch = 0;
     for (int key : c.keys) Press(key), Update(), Release(key), Update();
-    ExpectAll({{"focus", game->m_MenuFocus, c.focus},
-               {"options box", game->m_OptionsOpen, c.options},
-               {"score panel", game->m_SidePanelOpen, c.panel},
-               {"screen", game->m_GameMode, c.screen}});
+    ExpectAll({Is("focus", game->m_MenuFocus, c.focus), Is("options box", game->m_OptionsOpen, c.options),
+               Is("score panel", game->m_SidePanelOpen, c.panel), Is("screen", game->m_GameMode, c.screen)});
     if (c.screen == 10) {
       EXPECT_EQ(game->m_ControlMode, 0) << "started from the keyboard";
     }
     game->m_OptionsOpen = game->m_OptionsSlide = 0, Update();
   }
   game->m_GameMode = 1, game->m_MenuFocus = 0, game->m_KeyLatch = 0, Update(40);
+  const float gear = game->m_GearAngle; // the options gear turns while it has the focus, and only then
+  Update(), game->m_MenuFocus = 1;
+  const float turned = game->m_GearAngle;
+  Update();
+  ExpectAll({Is("the gear turns with the focus", turned != gear, true),
+             Is("and stands without it", game->m_GearAngle, turned)});
+  game->m_MenuFocus = 0;
   Click(600, 100);
-  EXPECT_EQ(game->m_MenuFocus, 2) << "a press on the panel takes the focus";
-  EXPECT_EQ(game->m_SidePanelOpen, 0);
+  ExpectAll({Is("a press on the panel takes the focus", game->m_MenuFocus, 2),
+             Is("panel", game->m_SidePanelOpen, 0)});
   Click(600, 100), Update(10);
   EXPECT_EQ(game->m_SidePanelOpen, 1) << "the next press opens it";
   Click(600, 100), Update(40);
   EXPECT_EQ(game->m_SidePanelOpen, 0) << "and the next closes it";
   Click(570, 432); // the play button lies over the panel: its press starts a game
-  ExpectAll({{"panel", game->m_SidePanelOpen, 0},
-             {"screen", game->m_GameMode, 10},
-             {"started by the pointer", game->m_ControlMode, 2},
-             {"focus", game->m_MenuFocus, 1}});
+  ExpectAll({Is("panel", game->m_SidePanelOpen, 0), Is("screen", game->m_GameMode, 10),
+             Is("started by the pointer", game->m_ControlMode, 2), Is("focus", game->m_MenuFocus, 1)});
 }
 
 // The wheel's hub is at (38, 416) at 640 x 480. At rest on item 1 the items stand at angles 16,
@@ -50,15 +53,13 @@ TEST_F(Play, KeysMoveTheFocusAndConfirmActsOnIt) {
 // starts a game, and a drag spins the wheel, which comes to rest on an item.
 TEST_F(Play, TheWheelSpinsWhenDraggedSelectsATappedItemAndStartsOnATapOnTheSelectedOne) {
   Click(167, 393);
-  ExpectAll({{"a tap on item 2", game->m_MenuSel, 2},
-             {"a tap on another item starts nothing", game->m_GameMode, 1},
-             {"its sound", Plays(99), 1}});
+  ExpectAll({Is("a tap on item 2", game->m_MenuSel, 2),
+             Is("a tap on another item starts nothing", game->m_GameMode, 1), Is("its sound", Plays(99), 1)});
   Update(40);
   EXPECT_EQ(game->m_MenuSpin, -64) << "the wheel turns to item 2 and rests";
   Click(171, 296); // item 2 now stands where item 1 stood
-  ExpectAll({{"a tap on the selected item starts a game", game->m_GameMode, 10},
-             {"of item 2's length", game->m_GameLength, 3},
-             {"by the pointer", game->m_ControlMode, 2}});
+  ExpectAll({Is("a tap on the selected item starts a game", game->m_GameMode, 10),
+             Is("of item 2's length", game->m_GameLength, 3), Is("by the pointer", game->m_ControlMode, 2)});
   // Presses clear of every item, inside the 500-unit box around the hub.
   const struct {
     const char* name;
@@ -76,10 +77,10 @@ TEST_F(Play, TheWheelSpinsWhenDraggedSelectsATappedItemAndStartsOnATapOnTheSelec
       Pointer(6, x += d.dx, y += d.dy), fastest = std::max(fastest, std::fabs(game->m_MenuSpinVel));
     Pointer(5, x, y), Update(60);
     EXPECT_GT(fastest, 10) << "the drag set the wheel spinning";
-    ExpectAll({{"item", game->m_MenuSel, d.rests},
-               {"at rest on the item", game->m_MenuSpin, -32.0 * d.rests},
-               {"a drag focuses the wheel", game->m_MenuFocus, 1},
-               {"a drag starts nothing", game->m_GameMode, 1}});
+    ExpectAll({Is("item", game->m_MenuSel, d.rests),
+               Is("at rest on the item", game->m_MenuSpin, -32.0 * d.rests),
+               Is("a drag focuses the wheel", game->m_MenuFocus, 1),
+               Is("a drag starts nothing", game->m_GameMode, 1)});
   }
 }
 
@@ -130,8 +131,8 @@ TEST_F(Play, BackClosesTheOptionsBoxWithAnArrowHeldButNotWhenHeldAsItOpens) {
   EXPECT_EQ(game->m_OptionsSlide, 0) << "the box did not slide away";
   Release(kEscape), Release(kDown), Update();
   Press(kEscape), game->m_OptionsOpen = 1, Update(40);
-  EXPECT_EQ(game->m_OptionsSlide, 30) << "the box did not slide in";
-  EXPECT_EQ(game->m_OptionsOpen, 1) << "the Escape held as the box opened closed it";
+  ExpectAll({Is("the box slid in", game->m_OptionsSlide, 30),
+             Is("open, though the Escape was held as it opened", game->m_OptionsOpen, 1)});
   Release(kEscape), Update(), Press(kEscape), Update();
   EXPECT_EQ(game->m_OptionsOpen, 0) << "a new Escape left the box open";
 }
@@ -163,27 +164,30 @@ TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
   modes.push_back(game->m_Settings[5]);
   EXPECT_EQ(modes, (Ints{2, 3, 0, 1, 2})) << "the sound mode after each press";
   Click(300, 260), Click(300, 300), Click(300, 300);
-  ExpectAll({{"left stick flipped once", game->m_Settings[15], 1},
-             {"right stick twice", game->m_Settings[16], 0},
-             {"no row of its own", game->m_Settings[17], 0}});
+  ExpectAll({Is("left stick flipped once", game->m_Settings[15], 1),
+             Is("right stick twice", game->m_Settings[16], 0),
+             Is("no row of its own", game->m_Settings[17], 0)});
   game->m_VButtons[10] = 2, game->m_VButtons[19] = 1;
   Click(300, 180); // on, with every controller button let go
-  ExpectAll({{"key-pair controller", zu_Tessel_iCadeControls, 1},
-             {"button 10", game->m_VButtons[10], 0},
-             {"button 19", game->m_VButtons[19], 0}});
+  ExpectAll({Is("key-pair controller", zu_Tessel_iCadeControls, 1), Is("button 10", game->m_VButtons[10], 0),
+             Is("button 19", game->m_VButtons[19], 0)});
   game->m_VButtons[10] = 2, Click(300, 180); // a held controller button never locks the box
   EXPECT_EQ(zu_Tessel_iCadeControls, 0);
   Click(300, 220), Click(300, 220); // full screen at the desktop's size, and back
   EXPECT_EQ(host->windows, (std::vector<std::string>{"1280x1024 full", "640x480 window"}));
   game->m_OptionsSel = 0, Press(kDown), Update(3), Release(kDown), Update(); // the cursor: one row a press
-  EXPECT_EQ(game->m_OptionsSel, 1);
-  Press(kEscape), Update(); // back closes the box and saves
-  Release(kEscape);
-  EXPECT_EQ(game->m_OptionsOpen, 0);
-  EXPECT_EQ(host->state.substr(0, 12), "0|0|0|0|0|2|") << "saved with sound mode 2";
+  const int row = game->m_OptionsSel;
+  Tap(kUp), Tap(kEnter); // confirm on the gear's row closes the box
+  const int closed = !game->m_OptionsOpen;
+  game->m_OptionsOpen = 1, game->m_OptionsSlide = 30;
+  Press(kEscape), Update(), Release(kEscape); // back closes the box and saves
+  ExpectAll({Is("row", row, 1), Is("closed from the gear's row", closed, 1),
+             Is("box", game->m_OptionsOpen, 0),
+             Is("saved with sound mode 2", host->state.substr(0, 12), "0|0|0|0|0|2|")});
   game->m_GameMode = 10, game->m_TuneName = String("tune"), game->m_MusicOn = 1, audio->Clear();
   game->p_OptionsActivate(1); // in a game, from 2 (effects) to 3 (music): the tune starts
-  ExpectAll({{"the tune", Calls("music quokka://data/sfx/tune.ogg 1"), 1}, {"music on", game->m_MusicOn, 1}});
+  ExpectAll(
+      {Is("the tune", Calls("music quokka://data/sfx/tune.ogg 1"), 1), Is("music on", game->m_MusicOn, 1)});
   audio->Clear(), game->p_OptionsActivate(1); // and to 0 (off): it stops
   EXPECT_EQ(audio->calls, std::vector<std::string>{"stop music"});
   EXPECT_EQ(game->m_MusicOn, 0);
@@ -192,21 +196,17 @@ TEST_F(Play, OptionRowsCycleSoundSwitchControllerScreenAndFlips) {
 TEST_F(Play, ThePauseMenuResumesOnceSlidOutAndQuitRecordsTheScore) {
   Start(1);
   game->m_PenSpeed = 5.5f, Update(5), Tap(kEscape), Update(12), Tap(kRight);
-  ExpectAll({{"paused", game->m_Paused, 1},
-             {"slid in to mid-screen", game->m_PauseSlide, 240},
-             {"right: a quarter faster", game->m_PenSpeed, 5.75}});
+  ExpectAll({Is("paused", game->m_Paused, 1), Is("slid in to mid-screen", game->m_PauseSlide, 240),
+             Is("right: a quarter faster", game->m_PenSpeed, 5.75)});
   host->padButtons = 1 << 6, Update(), host->padButtons = 0, Update(); // a pad's back button resumes:
   // the menu slides out at 24 an update and the game plays on below -32
-  int paused = 0;
-  while (game->m_Paused == 1 && paused < 50) Update(), ++paused;
-  ExpectAll({{"one update went into the release", paused, 11}, {"slid out", game->m_PauseSlide, -48}});
+  const int paused = UpdatesWhile([&] { return game->m_Paused == 1; }, 50);
+  ExpectAll({Is("one update went into the release", paused, 11), Is("slid out", game->m_PauseSlide, -48)});
   game->m_Score = 1234;
   Update(), Tap(kEscape), Update(12), Tap(kUp), Tap(kUp), Tap(kEnter); // up to quit, and no further
-  ExpectAll({{"quit, and no further", game->m_PauseSel, -1},
-             {"ended", game->m_GameEnded, 1},
-             {"by quitting", game->m_QuitGame, -1},
-             {"not paused", game->m_Paused, 0}});
-  for (int i = 0; i < 200 && game->m_GameMode != 1; ++i) Update();
+  ExpectAll({Is("quit, and no further", game->m_PauseSel, -1), Is("ended", game->m_GameEnded, 1),
+             Is("by quitting", game->m_QuitGame, -1), Is("not paused", game->m_Paused, 0)});
+  UpdatesToMenu();
   EXPECT_EQ(game->m_HighScores[30], 1234) << "newest of the 30-second game's last ten";
 }
 
@@ -216,34 +216,27 @@ TEST_F(Play, SuspendPausesAGameAndSavesAndResumeComesBackPausedWithTheMenuShown)
   for (int i = 0; i < 20; ++i) game->m_VButtons[i] = 2;
   host->SetKeyboardEnabled(true);
   game->p_OnSuspend();
-  EXPECT_FALSE(host->KeyboardEnabled()) << "the keyboard let go";
-  EXPECT_EQ(zu_app__updateRate, 5) << "suspended";
-  EXPECT_FALSE(host->state.empty()) << "saved";
+  ExpectAll({Is("the keyboard let go", host->KeyboardEnabled(), false),
+             Is("update rate", zu_app__updateRate, 5), Is("saved", host->state.empty(), false)});
   game->p_OnResume();
-  ExpectAll({{"update rate", zu_app__updateRate, 60},
-             {"paused", game->m_Paused, 1},
-             {"menu shown", game->m_PauseMenuShown, 1},
-             {"at mid-screen", game->m_PauseSlide, 240},
-             {"virtual buttons let go", game->m_VButtons[0], 0},
-             {"up to 18", game->m_VButtons[18], 0},
-             {"the back key's count is kept", game->m_VButtons[19], 2}});
+  ExpectAll({Is("update rate", zu_app__updateRate, 60), Is("paused", game->m_Paused, 1),
+             Is("menu shown", game->m_PauseMenuShown, 1), Is("at mid-screen", game->m_PauseSlide, 240),
+             Is("virtual buttons let go", game->m_VButtons[0], 0), Is("up to 18", game->m_VButtons[18], 0),
+             Is("the back key's count is kept", game->m_VButtons[19], 2)});
   game->m_VButtons[19] = game->m_Paused = 0, game->m_HDScale = game->m_Down = 1, game->m_TouchY[0] = 16;
   for (int x : {32, 31}) { // the icon at (16, 16) spans 0..32
     game->m_TouchX[0] = x, game->m_TouchLatch = 0, game->m_Paused = 0, game->p_InGame();
-    EXPECT_EQ(game->m_Paused, x < 32) << x;
-    EXPECT_EQ(game->m_TouchLatch, x < 32) << x;
+    ExpectAll({Is("paused at x " + std::to_string(x), game->m_Paused, x < 32),
+               Is("touch latch at x " + std::to_string(x), game->m_TouchLatch, x < 32)});
   }
   // One-update presses (1) of buttons 0..18 end with the update; held ones (2) stay; 19 is the back key.
   game->m_SidePanelOpen = 1, game->m_GameMode = 1, game->m_Down = 0, game->m_Paused = 0;
   for (int i = 0; i < 19; ++i) game->m_VButtons[i] = i == 5 ? 2 : 1;
   Press(416), Press(kEscape), Update();
-  ExpectAll({{"back closes the panel", game->m_SidePanelOpen, 0},
-             {"key latch", game->m_KeyLatch, 1},
-             {"touch latch", game->m_TouchLatch, 1},
-             {"a one-update press", game->m_VButtons[0], 0},
-             {"held", game->m_VButtons[5], 2},
-             {"button 18's one-update press", game->m_VButtons[18], 0},
-             {"the back key's hit", game->m_VButtons[19], 1}});
+  ExpectAll({Is("back closes the panel", game->m_SidePanelOpen, 0), Is("key latch", game->m_KeyLatch, 1),
+             Is("touch latch", game->m_TouchLatch, 1), Is("a one-update press", game->m_VButtons[0], 0),
+             Is("held", game->m_VButtons[5], 2), Is("button 18's one-update press", game->m_VButtons[18], 0),
+             Is("the back key's hit", game->m_VButtons[19], 1)});
   game->m_SidePanelOpen = 1, Update(); // held: does not act again
   EXPECT_EQ(game->m_SidePanelOpen, 1);
   Release(kEscape), Release(416), game->m_VButtons[5] = 0, Update();
@@ -265,24 +258,24 @@ TEST_F(Play, TheVirtualScreenFitsTheLargerScaleAndDetailFollowsTheDevice) {
                {400, 631, 631.0f / 720, 456.42f, 720, 2},
                {1231, 400, 1231.0f / 640, 640, 207.96f, 4},
                {1230, 1230, 1230.0f / 480, 480, 480, 2},
-               {0, 0, 1230.0f / 480, 480, 480, 2}};
+               {0, 0, 1230.0f / 480, 480, 480, 2},
+               {1231, 1, 1231.0f / 640, 640, 0.52f, 4}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
     Resize(c.w, c.h), game->p_PickDetailLevel();
-    EXPECT_NEAR(game->m_ScaleY, c.scale, 1e-4);
+    EXPECT_NEAR(game->m_ScaleY, c.scale, 1e-4) << "scale";
     EXPECT_NEAR(zu_Tessel_jscrw, c.vw, 1e-2) << "virtual width";
     EXPECT_NEAR(zu_Tessel_jscrh, c.vh, 1e-2) << "virtual height";
-    ExpectAll({{"detail", game->m_HDLevel, c.level},
-               {"its scale", game->m_HDScale, 1.0f / c.level},
-               {"the pause menu's layout", game->m_Landscape, c.vh <= c.vw}});
+    ExpectAll({Is("detail", game->m_HDLevel, c.level), Is("its scale", game->m_HDScale, 1.0f / c.level),
+               Is("the pause menu's layout", game->m_Landscape, c.vh <= c.vw)});
   }
   EXPECT_EQ(game->m_LoadStep, 1); // a new size reloads: 20 updates, then the screen carries on
   game->m_GameMode = 10, game->m_Paused = 1;
-  int updates = 0;
-  for (; game->m_LoadStep > 0 && updates < 100; ++updates) Update();
-  ExpectAll({{"updates reloading", updates, 20}, {"the game carries on", game->m_GameMode, 10}});
+  const int updates = UpdatesWhile([&] { return game->m_LoadStep > 0; }, 100);
+  ExpectAll({Is("updates reloading", updates, 20), Is("the game carries on", game->m_GameMode, 10)});
   game->m_GameMode = 1, Resize(1231, 400), Update(30), Resize(1231, 400); // room for one line
-  EXPECT_NE(TextAt(-1).find("Highscore"), std::string::npos) << TextAt(-1);
+  game->m_HighScores[10] = 5, game->m_HighScores[40] = 7, Update();
+  EXPECT_NE(TextAt(-1, 0, 1e9).find("Highscore5Last7"), std::string::npos) << TextAt(-1, 0, 1e9);
 }
 
 // Every glyph of both score lists, seven-digit scores included, lies inside the panel (right of

@@ -22,6 +22,7 @@ constexpr int kUp = 38, kRight = 39, kLeft = 37, kDown = 40;
 constexpr float kCell = 58, kX0 = 146, kY0 = 103; // at 640 x 480: cell (0, 0) centred at (146, 103)
 constexpr int kFontSlot = 90;                     // the font's image slot: its records are glyphs
 inline RecordingAudio* audio = nullptr;
+inline RecordingGraphics* graphics = nullptr;
 
 inline std::string Word(const String& s) { return s.ToUtf8(); }
 
@@ -31,8 +32,8 @@ protected:
   static inline std::string startUp; // what the first two starts printed
   static void SetUpTestSuite() {
     if (audio) return;
-    Game();                                          // the globals first: they clear the devices
-    zu_graphics_SetGraphicsDevice(new gxtkGraphics); // no window: nothing reaches a screen
+    Game(); // the globals first: they clear the devices
+    zu_graphics_SetGraphicsDevice(graphics = new RecordingGraphics); // no window: nothing reaches a screen
     zu_audio_SetAudioDevice(audio = new RecordingAudio);
     zu_input_SetInputDevice((new c_InputDevice)->m_new());
     host->stateInMemory = true;
@@ -74,7 +75,7 @@ protected:
     Update();
     ASSERT_EQ(game->m_GameMode, 10);
   }
-  void Lay(const std::vector<std::string>& rows) { // letters by rows, every tile settled and free
+  void Lay(const std::vector<std::string>& rows = std::vector<std::string>(7, "AAAAAAA")) { // settled, free
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 7; ++x)
         std::fill(Cell(x, y), Cell(x, y) + kCellFloats, 0.0f), Cell(x, y)[0] = rows[y][x] - 64;
@@ -84,6 +85,19 @@ protected:
     int n = 0;
     for (int i = 0; i < kGridFloats; i += kCellFloats) n += game->m_Grid[i + kCellTaken] != 0;
     return n;
+  }
+  // "x,y" of the player's fields i and i + 1: the cursor (1), the last tile taken (3).
+  std::string XY(int i) {
+    return std::to_string(int(game->m_Player[i])) + "," + std::to_string(int(game->m_Player[i + 1]));
+  }
+  // Updates while `busy` holds, `most` at most; how many.
+  template <class F> int UpdatesWhile(F busy, int most = 200) {
+    int n = 0;
+    for (; n < most && busy(); ++n) Update();
+    return n;
+  }
+  int UpdatesToMenu() {
+    return UpdatesWhile([&] { return game->m_GameMode != 1; });
   }
   // The chain's cells as "x,y" pairs, in order.
   std::string ChainCells() {

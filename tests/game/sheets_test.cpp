@@ -45,9 +45,9 @@ void WritePicture(const fs::path& file, int w, int h) {
 
 class Sheets : public ::testing::Test {
 protected:
-  static TempDir* tmp;
-  static FolderHost* host;
-  static c_MyApp* app;
+  static inline TempDir* tmp = nullptr;
+  static inline FolderHost* host = nullptr;
+  static inline c_MyApp* app = nullptr;
   static void SetUpTestSuite() {
     tmp = new TempDir("sheets");
     host = new FolderHost;
@@ -61,11 +61,13 @@ protected:
   }
   static void TearDownTestSuite() { delete tmp; }
   void SetUp() override { ASSERT_NE(app, nullptr); }
-  std::string OnDisk(const std::string& file) { return (host->data / file).string(); }
+  // What the loader says of a picture too small for its frames.
+  std::string TooSmall(const std::string& file, int w, int h, int frames, int fw, int fh) {
+    return "LoadImg: image too small for its frames " + (host->data / file).string() + ": " +
+           std::to_string(w) + " x " + std::to_string(h) + " pixels for " + std::to_string(frames) +
+           " frames of " + std::to_string(fw) + " x " + std::to_string(fh) + "\n";
+  }
 };
-TempDir* Sheets::tmp = nullptr;
-FolderHost* Sheets::host = nullptr;
-c_MyApp* Sheets::app = nullptr;
 
 // A sheet whose picture holds its frames loads (frames row by row, as many rows as needed); one
 // too small for them (fewer columns times rows, narrower than a frame, the 1 x 1 damaged file)
@@ -98,14 +100,11 @@ TEST_F(Sheets, APictureTooSmallForItsFramesLeavesTheSlotEmptyWithOneLine) {
     c_Image* image = app->m_Images[1];
     EXPECT_EQ((Ints{app->m_ImageInfo[3], app->m_ImageInfo[4], app->m_ImageInfo[5]}),
               (Ints{fw, fh, k.frames}));
+    EXPECT_EQ(out, k.loads ? "" : TooSmall(file, k.w, k.h, k.frames, fw, fh));
     if (!k.loads) {
       EXPECT_EQ(image, nullptr);
-      EXPECT_EQ(out, "LoadImg: image too small for its frames " + OnDisk(file) + ": " + std::to_string(k.w) +
-                         " x " + std::to_string(k.h) + " pixels for " + std::to_string(k.frames) +
-                         " frames of " + std::to_string(fw) + " x " + std::to_string(fh) + "\n");
       continue;
     }
-    EXPECT_EQ(out, "");
     ASSERT_NE(image, nullptr);
     ASSERT_EQ(image->m_frames.Length(), k.frames);
     c_Frame* last = image->m_frames[k.frames - 1];
@@ -124,12 +123,10 @@ TEST_F(Sheets, ADamagedSheetOrFontIsNamedOnceAndLeavesItsSlotEmpty) {
   const std::string out = StdoutOf([&] {
     for (int i = 0; i < 3; ++i) app->p_LoadImg(99, String("menu"), 256, 256, 4, 1);
   });
-  EXPECT_EQ(out, "LoadImg: image too small for its frames " + OnDisk("menu-hd.png") +
-                     ": 3 x 3 pixels for 4 frames of 512 x 512\n");
+  EXPECT_EQ(out, TooSmall("menu-hd.png", 3, 3, 4, 512, 512));
   EXPECT_EQ(app->m_Images[99], nullptr);
   const std::string font = StdoutOf([&] { app->p_LoadFont(90, String("fonts/shadow_editundo"), 7, 10); });
-  EXPECT_EQ(font, "LoadImg: image too small for its frames " + OnDisk("fonts/shadow_editundo-hd.png") +
-                      ": 1 x 1 pixels for 128 frames of 32 x 32\n");
+  EXPECT_EQ(font, TooSmall("fonts/shadow_editundo-hd.png", 1, 1, 128, 32, 32));
   EXPECT_EQ(app->m_Images[90], nullptr);
   EXPECT_EQ(app->m_FontImage, 90);
   EXPECT_EQ((Ints{app->m_ImageInfo[270], app->m_ImageInfo[271], app->m_ImageInfo[272]}), (Ints{7, 10, 128}));

@@ -24,19 +24,13 @@ public:
   int Init() override { return 1; }
   void Terminate() override { calls.push_back("terminate"); }
   double GetTime() override { return now; }
-  void Sleep(double s) override {
-    sleeps.push_back(s);
-    if (s > 0) now += s;
-  }
+  void Sleep(double s) override { sleeps.push_back(s), now += s > 0 ? s : 0; }
   void OpenWindowHint(int, int) override {}
   int OpenWindow(int w, int h, int, int, int, int, int, int, int mode) override {
     calls.push_back("open " + std::to_string(w) + "x" + std::to_string(h) +
                     (mode == GLFW2_FULLSCREEN ? " fullscreen" : " window"));
     if (open_fails) return 0;
-    open = true;
-    width = w;
-    height = h;
-    return 1;
+    return open = true, width = w, height = h, 1;
   }
   void CloseWindow() override {
     if (open) calls.push_back("close");
@@ -48,9 +42,7 @@ public:
   }
   void GetWindowSize(int* w, int* h) override { *w = open ? width : 0, *h = open ? height : 0; }
   int GetWindowParam(int p) override {
-    if (p == GLFW2_OPENED) return open;
-    if (p == GLFW2_ACTIVE) return open && active;
-    return 0;
+    return p == GLFW2_OPENED ? open : p == GLFW2_ACTIVE ? open && active : 0;
   }
   void SwapBuffers() override {}
   void SwapInterval(int n) override { calls.push_back("swap interval " + std::to_string(n)); }
@@ -75,6 +67,7 @@ struct ScopedFakeGlfw2 {
   ~ScopedFakeGlfw2() { glfw2_install(nullptr); }
 };
 
+// Notes each call as "update", "key 1 65", "mouse 4 0 10,20", ...
 class RecordingDelegate : public ZuGameDelegate {
 public:
   std::vector<std::string>* log; // shared with the test, so calls from elsewhere interleave
@@ -86,28 +79,25 @@ public:
   void StartGame() override { log->push_back("start"); }
   void SuspendGame() override { log->push_back("suspend"); }
   void ResumeGame() override { log->push_back("resume"); }
-  void UpdateGame() override {
-    ++updates;
-    log->push_back("update");
-    if (on_update) on_update();
-  }
-  void RenderGame() override {
-    ++renders;
-    log->push_back("render");
-    if (on_render) on_render();
-  }
-  void KeyEvent(int event, int data) override {
-    log->push_back("key " + std::to_string(event) + " " + std::to_string(data));
-  }
+  void UpdateGame() override { ++updates, Note("update", on_update); }
+  void RenderGame() override { ++renders, Note("render", on_render); }
+  void KeyEvent(int event, int data) override { log->push_back("key " + Pair(event, data)); }
   void MouseEvent(int event, int data, float x, float y) override {
-    log->push_back("mouse " + std::to_string(event) + " " + std::to_string(data) + " " +
-                   std::to_string(static_cast<int>(x)) + "," + std::to_string(static_cast<int>(y)));
+    log->push_back("mouse " + Pair(event, data) + " " + std::to_string(int(x)) + "," +
+                   std::to_string(int(y)));
   }
   void TouchEvent(int event, int data, float, float) override {
-    log->push_back("touch " + std::to_string(event) + " " + std::to_string(data));
+    log->push_back("touch " + Pair(event, data));
   }
   void MotionEvent(int event, int data, float, float, float) override {
-    log->push_back("motion " + std::to_string(event) + " " + std::to_string(data));
+    log->push_back("motion " + Pair(event, data));
   }
   void DiscardGraphics() override { log->push_back("discard"); }
+
+private:
+  static std::string Pair(int a, int b) { return std::to_string(a) + " " + std::to_string(b); }
+  void Note(const char* what, const std::function<void()>& then) {
+    log->push_back(what);
+    if (then) then();
+  }
 };

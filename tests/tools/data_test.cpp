@@ -26,9 +26,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 const std::string kData = LEXORM_DATA_DIR;
-constexpr int kLevels[] = {1, 2, 4};
-std::string Suffix(int level) { return level == 4 ? "-hd2" : (level == 2 ? "-hd" : ""); }
 struct Pixels {
   int width = 0, height = 0;
   std::vector<unsigned char> rgba;
@@ -103,8 +102,8 @@ c_MyApp* Game() {
 // A sheet as the game holds it after loading: its file, decoded size, frame size and frame corners.
 struct GameSheet {
   std::string file;
-  int width, height, frameWidth, frameHeight;
-  std::vector<std::pair<int, int>> frames;
+  int width, height, frameWidth = 0, frameHeight = 0;
+  std::vector<std::pair<int, int>> frames = {};
 };
 // Runs the game's own loading (the first images, then every loading step) on a screen of the
 // given size; the sheets by the stem the game asked for, without the level's suffix.
@@ -121,14 +120,10 @@ std::map<std::string, GameSheet> LoadAtScreen(int width, int height) {
   for (int slot = 0; slot < app->m_Images.Length(); ++slot) {
     c_Image* image = app->m_Images[slot];
     if (!image || !g_device->fileOf.count(image->m_surface)) continue; // empty, or made, not loaded
-    GameSheet sheet{g_device->fileOf[image->m_surface],
-                    image->m_surface->width,
-                    image->m_surface->height,
-                    image->m_width,
-                    image->m_height,
-                    {}};
+    GameSheet sheet{g_device->fileOf[image->m_surface], image->m_surface->width, image->m_surface->height};
+    sheet.frameWidth = image->m_width, sheet.frameHeight = image->m_height;
     for (c_Frame* f : image->m_frames) sheet.frames.emplace_back(f->m_x, f->m_y);
-    const std::string suffix = Suffix(app->m_HDLevel) + ".png";
+    const std::string suffix = datagen::LevelSuffix(app->m_HDLevel) + ".png"s;
     EXPECT_TRUE(sheet.file.size() > suffix.size() &&
                 sheet.file.substr(sheet.file.size() - suffix.size()) == suffix)
         << sheet.file << " at level " << app->m_HDLevel;
@@ -239,8 +234,8 @@ TEST(GeneratedFont, InkFillsTheCellsTheGameDrawsAndFitsTheStepsItTakes) {
       app->m_ControlMode = mode, lay(String(u"\u00ac") + String(&letter, 1));
   auto used = [](int k) { return (k >= 1 && k <= 94) || (k >= 96 && k <= 110) || (k >= 112 && k <= 124); };
   for (int k = 0; k < 128; ++k) EXPECT_EQ(steps.count(k) == 1, used(k)) << "the game draws cell " << k;
-  for (int level : kLevels) {
-    const Pixels p(kData + "/fonts/shadow_editundo" + Suffix(level) + ".png");
+  for (int level : datagen::kLevels) {
+    const Pixels p(kData + "/fonts/shadow_editundo" + datagen::LevelSuffix(level) + ".png");
     const int cell = 16 * level;
     for (int k = 0; k < 128; ++k) {
       SCOPED_TRACE("level " + std::to_string(level) + " cell " + std::to_string(k));
@@ -261,9 +256,8 @@ TEST(GeneratedFont, InkFillsTheCellsTheGameDrawsAndFitsTheStepsItTakes) {
   }
 }
 int Peak(const std::vector<int16_t>& s) {
-  int top = 0;
-  for (int16_t v : s) top = std::max(top, std::abs(int(v)));
-  return top;
+  return std::abs(
+      *std::max_element(s.begin(), s.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }));
 }
 // The effects by use, with the range of their lengths in seconds: the notes of a taken tile, tones
 // loaded but not played, word scored or rejected, new best, the start jingle, the menus' tock and blip.
