@@ -217,26 +217,24 @@ ZuSocket* Client(int port) {
   return client;
 }
 bool CloseOnExec(int fd) { return fd >= 0 && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0; }
-// No descriptor outlives an exec: a program the game starts (a browser) inherits none.
-TEST_F(Sockets, EveryDescriptorIsCloseOnExec) {
-  for (int kind : {SOCKET_STREAM, SOCKET_SERVER, SOCKET_DATAGRAM}) {
-    ZuSocket* s = new ZuSocket;
-    ASSERT_TRUE(s->Open(kind)) << kind;
-    EXPECT_TRUE(CloseOnExec(s->sock)) << kind;
-  }
-}
 // A connection Accept took and nobody took over is closed by the next Accept or the listener's Close,
 // not leaked: its peer reads the end (0); without that it would wait out its receive timeout (-1).
-// The one handed over (close-on-exec too) carries the data.
-TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOver) {
+// The one handed over carries the data. No descriptor outlives an exec: a program the game starts
+// (a browser) inherits none.
+TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOverAndNoDescriptorOutlivesAnExec) {
   ZuSocketAddress* at = new ZuSocketAddress;
-  ZuSocket* listening = Listener(2, at);
+  ZuSocket *listening = Listener(2, at), *datagram = new ZuSocket;
   ZuSocket *first = Client(at->port), *second = Client(at->port);
+  ASSERT_TRUE(datagram->Open(SOCKET_DATAGRAM));
   ASSERT_TRUE(listening->Accept() && listening->Accept()); // both waiting: neither blocks
   EXPECT_EQ(first->Receive(Buffer("", 8), 0, 8), 0) << "the first connection was closed";
   ZuSocket* taken = listening->Accepted();
   ASSERT_NE(taken, nullptr);
-  EXPECT_TRUE(CloseOnExec(taken->sock));
+  for (auto [what, fd] : {std::pair{"listening", listening->sock},
+                          {"client", second->sock},
+                          {"accepted", taken->sock},
+                          {"datagram", datagram->sock}})
+    EXPECT_TRUE(CloseOnExec(fd)) << what;
   EXPECT_EQ(second->Send(Buffer("hi"), 0, 2), 2);
   EXPECT_EQ(taken->Receive(Buffer("", 8), 0, 8), 2) << "the one handed over is the second";
   ZuSocket* third = Client(at->port); // and the listener's Close closes one it holds
@@ -348,22 +346,17 @@ TEST_F(Http, TheRequestCarriesItsBodyAndAServerThatResetsOrGoesQuietEndsIt) {
   zu_socket_ioTimeoutMs = 30000;
 }
 
-} // namespace
-
 // Where no thread can start (the browser build), every operation is refused instead of run, and
 // completes in the next update like any other: the connection never reaches the server.
-namespace {
-struct NoThreads {
-  NoThreads() { platform::SetThreadsAvailable(false); }
-  ~NoThreads() { platform::SetThreadsAvailable(true); }
-};
-} // namespace
 TEST_F(Sockets, WithoutThreadsOperationsFailAndARequestIsMinusOneWithoutConnecting) {
   TestServer server(Echo);
   c_Socket* connected = Connect(server.port);
   ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
   ASSERT_EQ(rec->events, Events{"connect 1"});
-  NoThreads off;
+  struct NoThreads {
+    NoThreads() { platform::SetThreadsAvailable(false); }
+    ~NoThreads() { platform::SetThreadsAvailable(true); }
+  } off;
   connected->p_SendAsync(Buffer("ab"), 0, 2, rec);
   connected->p_ReceiveAsync(Buffer("", 8), 0, 8, rec);
   Connect(server.port);
@@ -375,3 +368,5 @@ TEST_F(Sockets, WithoutThreadsOperationsFailAndARequestIsMinusOneWithoutConnecti
             std::make_tuple(1, -1, std::string()));
   EXPECT_EQ(server.connections, 1) << "only the first connection, made with threads";
 }
+
+} // namespace
