@@ -1,4 +1,5 @@
-// tests/host/files_test.cpp — the host's file services: paths, data, audio, state, file names, URLs.
+// tests/host/files_test.cpp — the host's file services: paths, data, audio, state, file names, the date,
+// URLs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -236,10 +237,14 @@ TEST(HostState, LoadingRemovesTheTemporariesOfDeadProcessesOnly) {
   fs::create_symlink("real/state", ".quokkastate");
   WriteFile("real/state", "saved");
   const std::pair<std::string, bool> files[] = {
-      {"real/state.tmp." + dead + ".0", false},  {"real/state.tmp." + dead + ".17", false},
-      {"real/state.tmp." + self + ".3", true},   {"real/state.tmp.1.0", true}, // init is always there
-      {"real/state.tmp." + dead, true},          {"real/state.tmp." + dead + ".x", true},
-      {"real/state.tmp.0" + dead + ".1", true},  {"real/other.tmp." + dead + ".0", true},
+      {"real/state.tmp." + dead + ".0", false},
+      {"real/state.tmp." + dead + ".17", false},
+      {"real/state.tmp." + self + ".3", true},
+      {"real/state.tmp.1.0", true}, // init is always there
+      {"real/state.tmp." + dead, true},
+      {"real/state.tmp." + dead + ".x", true},
+      {"real/state.tmp.0" + dead + ".1", true},
+      {"real/state.tmp.9999999999.0", true},     // ten digits  {"real/other.tmp." + dead + ".0", true},
       {".quokkastate.tmp." + dead + ".0", true}, // beside the link, where no save writes
   };
   for (const auto& [name, kept] : files) WriteFile(name, "part");
@@ -271,6 +276,24 @@ TEST(HostPaths, FileNamesKeepTheirBytes) {
     EXPECT_EQ(std::u16string(text.Data(), text.Length()), c.text) << c.bytes;
     EXPECT_EQ(platform::FileNameBytes(text), c.bytes);
   }
+  // A high surrogate is a pair only with a low one after it: before U+E000 it stands alone.
+  EXPECT_EQ(platform::FileNameBytes(String(u"a\xD800\xE000", 3)), "a\xED\xA0\x80\xEE\x80\x80");
+}
+
+// The date the game is given is the local one, as date(1) tells it (asked before and after, should
+// midnight pass in between); seven fields at most are filled.
+TEST(HostClock, TheDateIsTheLocalDate) {
+  auto today = [] { return RunProcess({"/bin/date", "+%Y-%m-%d"}, true, 10).out; };
+  const std::string before = today();
+  Array<int> date(8);
+  date[6] = date[7] = 42;
+  ZuGame().GetDate(date);
+  const std::string after = today();
+  char mine[40];
+  std::snprintf(mine, sizeof mine, "%04d-%02d-%02d\n", date[0], date[1], date[2]);
+  EXPECT_TRUE(mine == before || mine == after) << "the host said " << mine << "date(1) said " << before;
+  EXPECT_EQ(date[6], 0) << "the seventh field";
+  EXPECT_EQ(date[7], 42) << "past the seventh field";
 }
 
 // Only http(s):// addresses without control characters or broken surrogates; a refusal starts

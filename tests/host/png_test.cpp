@@ -136,6 +136,7 @@ TEST(HostImages, RefusesAnythingButAWholePngFileOfAtMost8192PixelsASide) {
       {"h0.png", patched(20, BigEndian(0)), range},
       {"w8193.png", patched(16, BigEndian(8193)), range},
       {"h8193.png", patched(20, BigEndian(8193)), range},
+      {"w65536.png", patched(16, BigEndian(65536)), range}, // every byte of the size counts
       {"cutdata.png", Png(gray, z.substr(0, z.size() / 2)), missing},
       {"nodata.png", sig + ihdr + Chunk("IEND", ""), missing},
       {"bits.png", Png(gray, std::string(2, 'x') + std::string(6, '\xff')), "damaged image data"},
@@ -156,17 +157,22 @@ TEST(HostImages, RefusesAnythingButAWholePngFileOfAtMost8192PixelsASide) {
                 std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/data/no.png\n");
   std::string split = sig + ihdr + Chunk("IDAT", ""); // some chunks empty, the stream's header split
   for (char c : z) split += Chunk("IDAT", std::string(1, c)) + Chunk("IDAT", "");
-  WriteFile(tmp.path / "split.png", split + Chunk("IEND", ""));
-  for (const Header& hd : {rgb, Header{8192, 1, 8, 0, 0}, Header{1, 8192, 8, 0, 0}, gray}) {
-    const char* name = hd.w == 4 ? "split.png" : "ok.png";
-    if (hd.w != 4) WriteFile(tmp.path / name, Png(hd, Deflate(RawData(hd))));
+  const Header wide{8192, 1, 8, 0, 0}, tall{1, 8192, 8, 0, 0};
+  const std::tuple<const char*, Header, std::string> loads[] = {
+      {"rgb.png", rgb, good},
+      {"wide.png", wide, Png(wide, Deflate(RawData(wide)))},
+      {"tall.png", tall, Png(tall, Deflate(RawData(tall)))},
+      {"split.png", gray, split + Chunk("IEND", "")}};
+  for (const auto& [name, hd, file] : loads) {
+    WriteFile(tmp.path / name, file);
     int w = 0, h = 0, d = 0, before = gc_ext_new_bytes.load();
     unsigned char* pixels = game.LoadImageData(String(name), &w, &h, &d);
-    ASSERT_NE(pixels, nullptr) << hd.w << " x " << hd.h;
+    ASSERT_NE(pixels, nullptr) << name;
     const int bytes = int(hd.w * hd.h) * Channels(hd.colour);
-    EXPECT_EQ((Ints{w, h, d}), (Ints{int(hd.w), int(hd.h), Channels(hd.colour)}));
-    EXPECT_EQ(gc_ext_new_bytes.load() - before, bytes) << "bytes the collector was told of";
-    EXPECT_EQ(pixels[bytes - 1], Decoded(hd, hd.w - 1, hd.h - 1, Channels(hd.colour) - 1)) << "the last byte";
+    EXPECT_EQ((Ints{w, h, d}), (Ints{int(hd.w), int(hd.h), Channels(hd.colour)})) << name;
+    EXPECT_EQ(gc_ext_new_bytes.load() - before, bytes) << name << ": bytes the collector was told of";
+    EXPECT_EQ(pixels[bytes - 1], Decoded(hd, hd.w - 1, hd.h - 1, Channels(hd.colour) - 1))
+        << name << ": last byte";
     std::free(pixels);
   }
 }
