@@ -90,6 +90,7 @@ TEST(HostAudio, TheReaderIsChosenByExtensionIgnoringCase) {
   };
   // The file; the frames read and the bytes the collector was told of.
   const std::tuple<const char*, int, int> files[] = {{"x.a", 3, 12},
+                                                     {".a", 3, 12}, // a name that is all extension
                                                      {"y.ZZ", 3, 12},
                                                      {"z.abcdefghijklmn", 3, 12},
                                                      {"w.abcdefghijklmno", 0, 0},
