@@ -313,6 +313,7 @@ TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
       {"https://127.0.0.1:@/", "GET", {}, -1, ""}, // never as plain text
       {"HTTPS://127.0.0.1:@/", "GET", {}, -1, ""},
       {"HTTP://127.0.0.1:@/", "GET", {ok + "\r\nyes"}, 200, "yes"},
+      {"http://localhost:@/", "GET", {ok + "\r\nyes"}, 200, "yes"}, // a host named in letters
   };
   for (const Case& c : cases) {
     const auto& [pattern, method, writes, status, text] = c;
