@@ -123,6 +123,9 @@ TEST_F(Device, PixelRequestsTouchOnlyWhatTheArrayAndTheSurfaceHold) {
     EXPECT_EQ(s->pixels != nullptr, inside) << x << "," << y << " " << w << "x" << h; // a pixel copy
   }
   EXPECT_EQ(dev->LoadSurface(String("/nonexistent/missing.png")), nullptr);
+  ZuGame* game = std::exchange(ZuGame::_game, nullptr); // without a game nothing can load
+  EXPECT_EQ(dev->LoadSurface(String("/nonexistent/missing.png")), nullptr) << "no game";
+  ZuGame::_game = game;
 }
 
 // Pixels written before the texture exists wait in the pixel copy, later ones reach both, and a
@@ -211,11 +214,13 @@ TEST_F(Device, TheDrawingModuleResetsTheStateClipsAndDrawsImagesAtTheirHandles) 
   zu_graphics_DrawEllipse(140, 50, 10, 5); // x 150 +- 10, y 50 +- 5
   zu_graphics_DrawImage(img, 20, 20, 1);   // frame 1: 4 x 2 from (7, 1), its handle (2, 1) at (30, 20)
   zu_graphics_DrawImage2(img, 50, 50, 0, 4, 4, 0);
-  ExpectPixels({1,   30,  kBlack, 3,   30,  kWhite, 1,   5,  kBlack, 1,   15, kWhite, 199, 101, kWhite,
-                200, 101, kBlack, 199, 102, kBlack, 150, 50, kWhite, 158, 50, kWhite, 162, 50,  kBlack,
-                150, 57,  kBlack, 28,  19,  kGreen, 31,  20, kGreen, 27,  20, kBlack, 32,  20,  kBlack,
-                29,  21,  kBlack, 52,  46,  kRed,   67,  53, kRed,   51,  50, kBlack, 68,  50,  kBlack,
-                60,  54,  kBlack});
+  zu_graphics_SetScissor(0, 0, kW, 100); // the window's place and width, not its height
+  zu_graphics_DrawRect(290, 90, 4, 20);  // x 300..303 after the translation
+  ExpectPixels({1,   30,  kBlack, 3,   30,  kWhite, 1,   5,   kBlack, 1,   15, kWhite, 199, 101, kWhite,
+                200, 101, kBlack, 199, 102, kBlack, 150, 50,  kWhite, 158, 50, kWhite, 162, 50,  kBlack,
+                150, 57,  kBlack, 28,  19,  kGreen, 31,  20,  kGreen, 27,  20, kBlack, 32,  20,  kBlack,
+                29,  21,  kBlack, 52,  46,  kRed,   67,  53,  kRed,   51,  50, kBlack, 68,  50,  kBlack,
+                60,  54,  kBlack, 301, 99,  kWhite, 301, 100, kBlack});
 }
 
 // Ovals: segments follow the radii on screen (whole pixels when untransformed), in fours, 12 to

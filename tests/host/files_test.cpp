@@ -1,4 +1,5 @@
-// tests/host/files_test.cpp — the host's file services: paths, data, audio, state, file names, URLs.
+// tests/host/files_test.cpp — the host's file services: paths, data, audio, state, file names, the date,
+// URLs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,29 +88,25 @@ TEST(HostAudio, TheReaderIsChosenByExtensionIgnoringCase) {
   ZuAudioReader reader = [](std::FILE*, int* n, int* c, int* f, int* hz) {
     return *n = 3, *c = *f = 2, *hz = 8000, static_cast<unsigned char*>(std::malloc(12));
   };
-  std::vector<std::pair<int, int>> got; // frames, bytes the collector was told of, file by file
-  std::string out = StdoutOf([&] {
-    for (const char* ext : {".A", "zZ", "abcdefghijklmn", "abcdefghijklmno"})
-      ZuGlfwGame::SetAudioReader(ext, reader);
-    for (const char* name : {"x.a", "y.ZZ", "z.abcdefghijklmn", "w.abcdefghijklmno", "d.a/x"}) {
-      WriteFile(tmp.path / name, "pcm");
-      int n = 0, before = gc_ext_new_bytes.load();
-      std::free(ZuGlfwGame().LoadAudioData(String(name), &n, nullptr, nullptr, nullptr));
-      got.emplace_back(n, gc_ext_new_bytes.load() - before);
-    }
-    for (const char* ext : {".a", ".zz", ".abcdefghijklmn"}) ZuGlfwGame::SetAudioReader(ext, nullptr);
-  });
+  // The file; the frames read and the bytes the collector was told of.
   const std::tuple<const char*, int, int> files[] = {{"x.a", 3, 12},
+                                                     {".a", 3, 12}, // a name that is all extension
                                                      {"y.ZZ", 3, 12},
                                                      {"z.abcdefghijklmn", 3, 12},
                                                      {"w.abcdefghijklmno", 0, 0},
                                                      {"d.a/x", 0, 0}};
-  ASSERT_EQ(got.size(), std::size(files));
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    auto [name, frames, bytes] = files[i];
-    EXPECT_EQ(got[i].first, frames) << name << ": frames";
-    EXPECT_EQ(got[i].second, bytes) << name << ": bytes the collector was told of";
-  }
+  std::string out = StdoutOf([&] {
+    for (const char* ext : {".A", "zZ", "abcdefghijklmn", "abcdefghijklmno"})
+      ZuGlfwGame::SetAudioReader(ext, reader);
+    for (auto [name, frames, bytes] : files) {
+      WriteFile(tmp.path / name, "pcm");
+      int n = 0, before = gc_ext_new_bytes.load();
+      std::free(ZuGlfwGame().LoadAudioData(String(name), &n, nullptr, nullptr, nullptr));
+      EXPECT_EQ(n, frames) << name << ": frames";
+      EXPECT_EQ(gc_ext_new_bytes.load() - before, bytes) << name << ": bytes the collector was told of";
+    }
+    for (const char* ext : {".a", ".zz", ".abcdefghijklmn"}) ZuGlfwGame::SetAudioReader(ext, nullptr);
+  });
   EXPECT_EQ(out, "SetAudioReader: unusable extension\nLoadAudioData: no reader for this kind of file: "
                  "w.abcdefghijklmno\nLoadAudioData: no reader for this kind of file: d.a/x\n");
   std::FILE* f = std::tmpfile(); // four bytes, lowest first; -1 when four cannot be read
@@ -241,10 +238,14 @@ TEST(HostState, LoadingRemovesTheTemporariesOfDeadProcessesOnly) {
   fs::create_symlink("real/state", ".quokkastate");
   WriteFile("real/state", "saved");
   const std::pair<std::string, bool> files[] = {
-      {"real/state.tmp." + dead + ".0", false},  {"real/state.tmp." + dead + ".17", false},
-      {"real/state.tmp." + self + ".3", true},   {"real/state.tmp.1.0", true}, // init is always there
-      {"real/state.tmp." + dead, true},          {"real/state.tmp." + dead + ".x", true},
-      {"real/state.tmp.0" + dead + ".1", true},  {"real/other.tmp." + dead + ".0", true},
+      {"real/state.tmp." + dead + ".0", false},
+      {"real/state.tmp." + dead + ".17", false},
+      {"real/state.tmp." + self + ".3", true},
+      {"real/state.tmp.1.0", true}, // init is always there
+      {"real/state.tmp." + dead, true},
+      {"real/state.tmp." + dead + ".x", true},
+      {"real/state.tmp.0" + dead + ".1", true},
+      {"real/state.tmp.9999999999.0", true},     // ten digits  {"real/other.tmp." + dead + ".0", true},
       {".quokkastate.tmp." + dead + ".0", true}, // beside the link, where no save writes
   };
   for (const auto& [name, kept] : files) WriteFile(name, "part");
@@ -276,6 +277,24 @@ TEST(HostPaths, FileNamesKeepTheirBytes) {
     EXPECT_EQ(std::u16string(text.Data(), text.Length()), c.text) << c.bytes;
     EXPECT_EQ(platform::FileNameBytes(text), c.bytes);
   }
+  // A high surrogate is a pair only with a low one after it: before U+E000 it stands alone.
+  EXPECT_EQ(platform::FileNameBytes(String(u"a\xD800\xE000", 3)), "a\xED\xA0\x80\xEE\x80\x80");
+}
+
+// The date the game is given is the local one, as date(1) tells it (asked before and after, should
+// midnight pass in between); seven fields at most are filled.
+TEST(HostClock, TheDateIsTheLocalDate) {
+  auto today = [] { return RunProcess({"/bin/date", "+%Y-%m-%d"}, true, 10).out; };
+  const std::string before = today();
+  Array<int> date(8);
+  date[6] = date[7] = 42;
+  ZuGame().GetDate(date);
+  const std::string after = today();
+  char mine[40];
+  std::snprintf(mine, sizeof mine, "%04d-%02d-%02d\n", date[0], date[1], date[2]);
+  EXPECT_TRUE(mine == before || mine == after) << "the host said " << mine << "date(1) said " << before;
+  EXPECT_EQ(date[6], 0) << "the seventh field";
+  EXPECT_EQ(date[7], 42) << "past the seventh field";
 }
 
 // Only http(s):// addresses without control characters or broken surrogates; a refusal starts

@@ -110,17 +110,18 @@ TEST_F(Sockets, CompletionsComeInOrderFromTheOutermostUpdateOnly) {
   s->p_SendAsync(Buffer("ab"), 0, 2, rec);
   s->p_SendAsync(Buffer("cdef"), -5, 1000, rec); // clipped to the buffer's 4 bytes
   s->p_SendAsync(Buffer("xyz"), 1, 1, rec);
-  PumpUntil([&] { return rec->events.size() >= 4; });
+  s->p_SendAsync(Buffer("XYZ"), 1, 1000, rec); // clipped to the 2 bytes from offset 1
+  PumpUntil([&] { return rec->events.size() >= 5; });
   rec->inside = nullptr;
   EXPECT_EQ(seenInside, 2u);
-  EXPECT_EQ(rec->events, (Events{"connect 1", "send 2", "send 4", "send 1"}));
+  EXPECT_EQ(rec->events, (Events{"connect 1", "send 2", "send 4", "send 1", "send 2"}));
   std::string echoed;
-  for (c_DataBuffer* in = Buffer("", 64); echoed.size() < 7 && (echoed.empty() || rec->received > 0);) {
+  for (c_DataBuffer* in = Buffer("", 64); echoed.size() < 9 && (echoed.empty() || rec->received > 0);) {
     s->p_ReceiveAsync(in, 3, 61, rec);
-    ASSERT_TRUE(PumpUntil([&] { return rec->events.size() == 5; }));
+    ASSERT_TRUE(PumpUntil([&] { return rec->events.size() == 6; }));
     echoed += rec->events.back().substr(8), rec->events.pop_back();
   }
-  EXPECT_EQ(echoed, "abcdefy");
+  EXPECT_EQ(echoed, "abcdefyYZ");
   const std::string h(1023, 'h'); // host names: the low byte of each character, 1023 at most
   EXPECT_EQ(zu_socket_HostBytes(String(u"\u0141x")), "Ax");
   EXPECT_EQ(zu_socket_HostBytes(String(h.c_str())), h);
@@ -187,6 +188,7 @@ TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
       {"1b://h/f", "http,,,1b,0,//h/f|GET //h/f HTTP/1.0|Host: 1b:0"}, // no scheme starts with a digit
       {"://h/f", "http,,,,0,//h/f|GET //h/f HTTP/1.0|Host: :0"},       // nor is empty
       {"u@h:7", "http,u,,h,7,/|GET / HTTP/1.0|Host: h:7"},
+      {"h/#f", "http,,,h,80,/#f|GET / HTTP/1.0|Host: h"},
       {"http://h/p#frag?no", "http,,,h,80,/p#frag?no|GET /p HTTP/1.0|Host: h"},
       {"http://a.example/x@b/", "http,,,a.example,80,/x@b/|GET /x@b/ HTTP/1.0|Host: a.example"},
       {"http://h:8w/", "http,,,h,0,/|GET / HTTP/1.0|Host: h:0"},
@@ -200,8 +202,8 @@ TEST_F(Http, UrlsSplitIntoTheirPartsAndTheRequestNamesPathAndHost) {
     EXPECT_EQ(got.ToUtf8(), parts) << url;
   }
 }
-// A listening socket on a free port of 127.0.0.1, and a client connected to it whose receives
-// give up after 2 s.
+// A listening socket on a free port of 127.0.0.1, and a client connected to it whose sends and
+// receives give up after 2.5 s.
 ZuSocket* Listener(int backlog, ZuSocketAddress* at) {
   ZuSocket* listening = new ZuSocket;
   EXPECT_TRUE(listening->Open(SOCKET_SERVER) && listening->Bind(String("127.0.0.1"), 0) &&
@@ -210,33 +212,38 @@ ZuSocket* Listener(int backlog, ZuSocketAddress* at) {
   return listening;
 }
 ZuSocket* Client(int port) {
-  zu_socket_ioTimeoutMs = 2000;
+  zu_socket_ioTimeoutMs = 2500;
   ZuSocket* client = new ZuSocket;
   EXPECT_TRUE(client->Open(SOCKET_STREAM) && client->ConnectTo("127.0.0.1", port));
   zu_socket_ioTimeoutMs = 30000;
   return client;
 }
 bool CloseOnExec(int fd) { return fd >= 0 && (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0; }
-// No descriptor outlives an exec: a program the game starts (a browser) inherits none.
-TEST_F(Sockets, EveryDescriptorIsCloseOnExec) {
-  for (int kind : {SOCKET_STREAM, SOCKET_SERVER, SOCKET_DATAGRAM}) {
-    ZuSocket* s = new ZuSocket;
-    ASSERT_TRUE(s->Open(kind)) << kind;
-    EXPECT_TRUE(CloseOnExec(s->sock)) << kind;
-  }
-}
 // A connection Accept took and nobody took over is closed by the next Accept or the listener's Close,
 // not leaked: its peer reads the end (0); without that it would wait out its receive timeout (-1).
-// The one handed over (close-on-exec too) carries the data.
-TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOver) {
+// The one handed over carries the data. No descriptor outlives an exec: a program the game starts
+// (a browser) inherits none.
+TEST_F(Sockets, AcceptOrCloseClosesAConnectionNeverHandedOverAndNoDescriptorOutlivesAnExec) {
   ZuSocketAddress* at = new ZuSocketAddress;
-  ZuSocket* listening = Listener(2, at);
+  ZuSocket *listening = Listener(2, at), *datagram = new ZuSocket;
   ZuSocket *first = Client(at->port), *second = Client(at->port);
+  ASSERT_TRUE(datagram->Open(SOCKET_DATAGRAM));
   ASSERT_TRUE(listening->Accept() && listening->Accept()); // both waiting: neither blocks
   EXPECT_EQ(first->Receive(Buffer("", 8), 0, 8), 0) << "the first connection was closed";
   ZuSocket* taken = listening->Accepted();
   ASSERT_NE(taken, nullptr);
-  EXPECT_TRUE(CloseOnExec(taken->sock));
+  for (auto [what, fd] : {std::pair{"listening", listening->sock},
+                          {"client", second->sock},
+                          {"accepted", taken->sock},
+                          {"datagram", datagram->sock}})
+    EXPECT_TRUE(CloseOnExec(fd)) << what;
+  for (int option : {SO_RCVTIMEO, SO_SNDTIMEO}) { // the I/O timeout to the millisecond (the clock tick)
+    timeval limit{};
+    socklen_t size = sizeof limit;
+    ASSERT_EQ(getsockopt(second->sock, SOL_SOCKET, option, &limit, &size), 0);
+    EXPECT_EQ(limit.tv_sec, 2) << "whole seconds, option " << option;
+    EXPECT_NEAR(limit.tv_usec, 500000, 20000) << "microseconds, option " << option;
+  }
   EXPECT_EQ(second->Send(Buffer("hi"), 0, 2), 2);
   EXPECT_EQ(taken->Receive(Buffer("", 8), 0, 8), 2) << "the one handed over is the second";
   ZuSocket* third = Client(at->port); // and the listener's Close closes one it holds
@@ -306,6 +313,7 @@ TEST_F(Http, RepliesAreReadWholeAndAnythingButACleanReplyIsMinusOne) {
       {"https://127.0.0.1:@/", "GET", {}, -1, ""}, // never as plain text
       {"HTTPS://127.0.0.1:@/", "GET", {}, -1, ""},
       {"HTTP://127.0.0.1:@/", "GET", {ok + "\r\nyes"}, 200, "yes"},
+      {"http://localhost:@/", "GET", {ok + "\r\nyes"}, 200, "yes"}, // a host named in letters
   };
   for (const Case& c : cases) {
     const auto& [pattern, method, writes, status, text] = c;
@@ -348,22 +356,17 @@ TEST_F(Http, TheRequestCarriesItsBodyAndAServerThatResetsOrGoesQuietEndsIt) {
   zu_socket_ioTimeoutMs = 30000;
 }
 
-} // namespace
-
 // Where no thread can start (the browser build), every operation is refused instead of run, and
 // completes in the next update like any other: the connection never reaches the server.
-namespace {
-struct NoThreads {
-  NoThreads() { platform::SetThreadsAvailable(false); }
-  ~NoThreads() { platform::SetThreadsAvailable(true); }
-};
-} // namespace
 TEST_F(Sockets, WithoutThreadsOperationsFailAndARequestIsMinusOneWithoutConnecting) {
   TestServer server(Echo);
   c_Socket* connected = Connect(server.port);
   ASSERT_TRUE(PumpUntil([&] { return !rec->events.empty(); }));
   ASSERT_EQ(rec->events, Events{"connect 1"});
-  NoThreads off;
+  struct NoThreads {
+    NoThreads() { platform::SetThreadsAvailable(false); }
+    ~NoThreads() { platform::SetThreadsAvailable(true); }
+  } off;
   connected->p_SendAsync(Buffer("ab"), 0, 2, rec);
   connected->p_ReceiveAsync(Buffer("", 8), 0, 8, rec);
   Connect(server.port);
@@ -375,3 +378,5 @@ TEST_F(Sockets, WithoutThreadsOperationsFailAndARequestIsMinusOneWithoutConnecti
             std::make_tuple(1, -1, std::string()));
   EXPECT_EQ(server.connections, 1) << "only the first connection, made with threads";
 }
+
+} // namespace
